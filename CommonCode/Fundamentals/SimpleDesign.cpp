@@ -1,0 +1,256 @@
+#include "Fundamentals/SimpleDesign.h"
+#include "Fundamentals/DesignNotes.h"
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+namespace Brodix {
+
+namespace {
+
+// An empty design's rectangle has left greater than right, so any union with
+// a real point replaces it.
+constexpr int32_t kEmptyLow = 0x1FFFFFFF;
+constexpr int32_t kEmptyHigh = static_cast<int32_t>(0xC0000000);
+
+// Beyond this distance a joined colour gets a trim before the jump to the
+// source's start.
+constexpr double kJoinTrimDistance = 4.0;
+
+using ForwardIterator = CSimpleDesign::Iterator<CAbsStitch, std::vector<CAbsStitch>::iterator>;
+using ConstForwardIterator = CSimpleDesign::Iterator<CAbsStitch const, std::vector<CAbsStitch>::const_iterator>;
+using ReverseIterator = CSimpleDesign::Iterator<CAbsStitch, std::vector<CAbsStitch>::reverse_iterator>;
+using ConstReverseIterator =
+    CSimpleDesign::Iterator<CAbsStitch const, std::vector<CAbsStitch>::const_reverse_iterator>;
+
+bool SameThread(ColourData const& a, ColourData const& b)
+{
+    return std::strncmp(a.manufacturerName, b.manufacturerName, sizeof a.manufacturerName) == 0
+        && std::strncmp(a.serialNumber, b.serialNumber, sizeof a.serialNumber) == 0;
+}
+
+} // namespace
+
+CSimpleDesign::CSimpleDesign() { m_stitches.reserve(1024); }
+
+void CSimpleDesign::ClearOtherData() { m_notes.clear(); }
+
+void CSimpleDesign::ClearStitchesAndColours()
+{
+    m_stitches.clear();
+    m_colours.clear();
+}
+
+CommonTypes::RectI CSimpleDesign::GetDesignRectangle() const
+{
+    CommonTypes::RectI rect{kEmptyLow, kEmptyLow, kEmptyHigh, kEmptyHigh};
+    for (CAbsStitch const& s : m_stitches) {
+        rect.left = std::min(rect.left, s.position.x);
+        rect.top = std::min(rect.top, s.position.y);
+        rect.right = std::max(rect.right, s.position.x);
+        rect.bottom = std::max(rect.bottom, s.position.y);
+    }
+    return rect;
+}
+
+void CSimpleDesign::AddColourStitch(ColourData const& colour, CommonTypes::PointI const& point, bool colourChangeFlag)
+{
+    CAbsStitch record;
+    record.position = point;
+    record.colourIndex = static_cast<int32_t>(m_colours.size());
+    record.type = CAbsStitch::ColourChange;
+    record.colourChangeFlag = colourChangeFlag;
+    record.visible = true;
+    m_stitches.push_back(record);
+    m_colours.push_back(colour);
+}
+
+void CSimpleDesign::AddStitch(CAbsStitch const& stitch) { m_stitches.push_back(stitch); }
+
+void CSimpleDesign::PopLastStitch()
+{
+    if (m_stitches.empty())
+        throw std::out_of_range("Cannot pop - stitches = {}");
+    if (m_stitches.back().type == CAbsStitch::ColourChange && !m_colours.empty())
+        m_colours.pop_back();
+    m_stitches.pop_back();
+}
+
+unsigned long CSimpleDesign::GetStitchCount() const { return m_stitches.size(); }
+unsigned long CSimpleDesign::GetColourCount() const { return m_colours.size(); }
+
+ColourData CSimpleDesign::GetColour(unsigned long index) const
+{
+    if (index >= m_colours.size())
+        throw BadAccess();
+    return m_colours[index];
+}
+
+void CSimpleDesign::SetColour(unsigned long index, ColourData const& colour)
+{
+    if (index < m_colours.size())
+        m_colours[index] = colour;
+}
+
+std::wstring CSimpleDesign::GetDesignNotes() const { return m_notes; }
+void CSimpleDesign::SetDesignNotes(std::wstring const& notes) { m_notes = notes; }
+
+IIterator<CAbsStitch>* CSimpleDesign::GetStitchReader()
+{
+    return new ForwardIterator(m_stitches.begin(), m_stitches.end());
+}
+
+IIterator<CAbsStitch const>* CSimpleDesign::GetStitchReader() const
+{
+    return new ConstForwardIterator(m_stitches.cbegin(), m_stitches.cend());
+}
+
+IIterator<CAbsStitch>* CSimpleDesign::GetReverseStitchReader()
+{
+    return new ReverseIterator(m_stitches.rbegin(), m_stitches.rend());
+}
+
+IIterator<CAbsStitch const>* CSimpleDesign::GetReverseStitchReader() const
+{
+    return new ConstReverseIterator(m_stitches.crbegin(), m_stitches.crend());
+}
+
+IDesign* CSimpleDesign::Clone() const { return new CSimpleDesign(*this); }
+
+void CSimpleDesign::Copy(IDesign const& source, IDesign& target, bool copyNotes)
+{
+    if (&source == &target) {
+        if (!copyNotes)
+            target.ClearOtherData();
+        return;
+    }
+    target.ClearOtherData();
+    target.ClearStitchesAndColours();
+    if (copyNotes)
+        target.SetDesignNotes(source.GetDesignNotes());
+    auto reader = HoldIterator(source.GetStitchReader());
+    if (!reader)
+        return;
+    std::vector<ColourData> colours;
+    colours.reserve(source.GetColourCount());
+    GrabColours(source, std::back_inserter(colours));
+    if (auto* simple = dynamic_cast<CSimpleDesign*>(&target))
+        simple->ReserveStitches(source.GetStitchCount());
+    AssignStitchesAndColours(target, *reader, colours.begin(), colours.end());
+}
+
+void CSimpleDesign::Offset(IDesign& design, int dx, int dy)
+{
+    auto reader = HoldIterator(design.GetStitchReader());
+    for (reader->First(); !reader->IsDone(); reader->Next()) {
+        CAbsStitch s = reader->GetCurrentItem();
+        s.position.x += dx;
+        s.position.y += dy;
+        reader->SetCurrentItem(s);
+    }
+}
+
+namespace {
+
+// Copies source into an empty target but keeps the target's own notes.
+void CopyKeepingNotes(IDesign const& source, IDesign& target)
+{
+    std::wstring const notes = target.GetDesignNotes();
+    CSimpleDesign::Copy(source, target, false);
+    target.SetDesignNotes(notes);
+}
+
+CAbsStitch LastStitch(IDesign const& design)
+{
+    auto reader = HoldIterator(design.GetReverseStitchReader());
+    return reader->GetCurrentItem();
+}
+
+} // namespace
+
+void CSimpleDesign::MergeDesign(IDesign& target, IDesign const& source, bool mergeNotes, bool joinSameColour)
+{
+    if (&source == &target) {
+        // The walk below appends to the target; a design merged with itself
+        // is merged from a snapshot so the walk never sees its own output.
+        std::unique_ptr<IDesign> const snapshot(source.Clone());
+        MergeDesign(target, *snapshot, mergeNotes, joinSameColour);
+        return;
+    }
+    if (mergeNotes)
+        target.SetDesignNotes(MakeMergedNotes(target.GetDesignNotes(), source.GetDesignNotes(), true));
+    if (source.GetStitchCount() == 0)
+        return;
+    if (target.GetStitchCount() == 0) {
+        CopyKeepingNotes(source, target);
+        return;
+    }
+
+    auto walk = HoldIterator(source.GetStitchReader());
+    ColourData startColour = ColourData::Default();
+    CommonTypes::PointI startPoint;
+    unsigned long leading = 0;
+    for (walk->First(); !walk->IsDone(); walk->Next()) {
+        CAbsStitch const s = walk->GetCurrentItem();
+        if (s.type != CAbsStitch::ColourChange)
+            break;
+        if (leading < source.GetColourCount())
+            startColour = source.GetColour(leading);
+        startPoint = s.position;
+        ++leading;
+    }
+
+    if (leading > 0) {
+        while (target.GetStitchCount() > 0 && LastStitch(target).type == CAbsStitch::ColourChange)
+            target.PopLastStitch();
+        if (target.GetStitchCount() == 0) {
+            CopyKeepingNotes(source, target);
+            return;
+        }
+        if (!walk->IsDone()) {
+            CAbsStitch const last = LastStitch(target);
+            ColourData const lastColour =
+                last.colourIndex >= 0 && static_cast<unsigned long>(last.colourIndex) < target.GetColourCount()
+                    ? target.GetColour(static_cast<unsigned long>(last.colourIndex))
+                    : ColourData::Default();
+            if (joinSameColour && SameThread(lastColour, startColour)) {
+                double const distance = std::hypot(double(startPoint.x) - last.position.x,
+                                                   double(startPoint.y) - last.position.y);
+                bool hidden = false;
+                if (distance > kJoinTrimDistance) {
+                    CAbsStitch trim = last;
+                    trim.type = CAbsStitch::Trim;
+                    target.AddStitch(trim);
+                    hidden = true;
+                }
+                CAbsStitch move = last;
+                move.type = CAbsStitch::Normal;
+                move.position = startPoint;
+                if (hidden)
+                    move.visible = false;
+                target.AddStitch(move);
+            } else {
+                target.AddColourStitch(startColour, startPoint, false);
+            }
+        }
+    }
+
+    long colour = static_cast<long>(target.GetColourCount()) - 1;
+    unsigned long sourceColour = leading;
+    for (; !walk->IsDone(); walk->Next()) {
+        CAbsStitch s = walk->GetCurrentItem();
+        if (s.type == CAbsStitch::ColourChange) {
+            ColourData const next =
+                sourceColour < source.GetColourCount() ? source.GetColour(sourceColour) : ColourData::Default();
+            target.AddColourStitch(next, s.position, false);
+            ++sourceColour;
+            ++colour;
+        } else {
+            s.colourIndex = static_cast<int32_t>(colour);
+            target.AddStitch(s);
+        }
+    }
+}
+
+} // namespace Brodix

@@ -1,0 +1,111 @@
+// The one implementation of IDesign, and the free operations on designs
+// (copy, merge, offset) that the loaders and the front end share.
+#pragma once
+#include "Fundamentals/Design.h"
+#include <iterator>
+#include <vector>
+
+namespace Brodix {
+
+class CSimpleDesign : public IDesign {
+public:
+    struct BadAccess {};
+
+    // One walk over the stitch list; Reverse walks from the last record to the first.
+    template <typename Record, typename ArrayIterator>
+    class Iterator : public IIterator<Record> {
+    public:
+        Iterator(ArrayIterator begin, ArrayIterator end) : m_begin(begin), m_end(end), m_current(begin) {}
+        void First() override { m_current = m_begin; }
+        void Next() override
+        {
+            if (m_current != m_end)
+                ++m_current;
+        }
+        bool IsDone() const override { return m_current == m_end; }
+        CAbsStitch GetCurrentItem() const override
+        {
+            if (IsDone())
+                throw IteratorOutOfBounds();
+            return *m_current;
+        }
+        void SetCurrentItem(CAbsStitch const& item) override
+        {
+            if constexpr (std::is_const_v<Record>) {
+                (void)item;
+                throw IteratorOutOfBounds();
+            } else {
+                if (IsDone())
+                    throw IteratorOutOfBounds();
+                *m_current = item;
+            }
+        }
+        void Release() override { delete this; }
+
+    private:
+        ArrayIterator m_begin;
+        ArrayIterator m_end;
+        ArrayIterator m_current;
+    };
+
+    CSimpleDesign();
+
+    void ClearOtherData() override;
+    void ClearStitchesAndColours() override;
+    CommonTypes::RectI GetDesignRectangle() const override;
+    void AddColourStitch(ColourData const& colour, CommonTypes::PointI const& point, bool colourChangeFlag) override;
+    void AddStitch(CAbsStitch const& stitch) override;
+    void PopLastStitch() override;
+    unsigned long GetStitchCount() const override;
+    unsigned long GetColourCount() const override;
+    ColourData GetColour(unsigned long index) const override;
+    void SetColour(unsigned long index, ColourData const& colour) override;
+    std::wstring GetDesignNotes() const override;
+    void SetDesignNotes(std::wstring const& notes) override;
+    IIterator<CAbsStitch>* GetStitchReader() override;
+    IIterator<CAbsStitch const>* GetStitchReader() const override;
+    IIterator<CAbsStitch>* GetReverseStitchReader() override;
+    IIterator<CAbsStitch const>* GetReverseStitchReader() const override;
+    IDesign* Clone() const override;
+
+    // Lets a loader that knows its record count grow the list once.
+    void ReserveStitches(std::size_t count) { m_stitches.reserve(count); }
+
+    static void Copy(IDesign const& source, IDesign& target, bool copyNotes);
+    static void MergeDesign(IDesign& target, IDesign const& source, bool mergeNotes, bool joinSameColour);
+    static void Offset(IDesign& design, int dx, int dy);
+
+    template <typename OutputIterator>
+    static void GrabColours(IDesign const& design, OutputIterator out)
+    {
+        unsigned long const count = design.GetColourCount();
+        for (unsigned long i = 0; i < count; ++i)
+            *out++ = design.GetColour(i);
+    }
+
+    // Rebuilds target from a walk: each colour change takes the next colour of
+    // [coloursBegin, coloursEnd), or the default colour once the range runs out.
+    template <typename ColourIterator>
+    static void AssignStitchesAndColours(IDesign& target, IIterator<CAbsStitch const>& stitches,
+                                         ColourIterator coloursBegin, ColourIterator coloursEnd)
+    {
+        target.ClearStitchesAndColours();
+        ColourIterator colour = coloursBegin;
+        for (stitches.First(); !stitches.IsDone(); stitches.Next()) {
+            CAbsStitch const record = stitches.GetCurrentItem();
+            if (record.type == CAbsStitch::ColourChange) {
+                ColourData const next = colour != coloursEnd ? *colour++ : ColourData::Default();
+                target.AddColourStitch(next, record.position, record.colourChangeFlag);
+            } else {
+                target.AddStitch(record);
+            }
+        }
+    }
+
+private:
+    std::vector<CAbsStitch> m_stitches;
+    std::vector<ColourData> m_colours;
+    std::wstring m_notes;
+};
+
+} // namespace Brodix

@@ -1,0 +1,6 @@
+// The reverse-domain prefix of every identifier this suite declares.
+#pragma once
+
+namespace Brodix {
+inline constexpr char kVendorPrefix[] = "com.brodix";
+}

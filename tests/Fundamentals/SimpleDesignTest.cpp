@@ -1,0 +1,249 @@
+#include "Fundamentals/SimpleDesign.h"
+#include <gtest/gtest.h>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace Brodix;
+using Brodix::CommonTypes::PointI;
+
+namespace {
+
+ColourData Thread(char const* manufacturer, char const* code, uint32_t rgb)
+{
+    ColourData c = ColourData::Default();
+    c.colours[0] = rgb;
+    ColourDataEx::Copy(c.manufacturerName, manufacturer);
+    ColourDataEx::Copy(c.serialNumber, code);
+    return c;
+}
+
+CAbsStitch Stitch(int x, int y, uint8_t type = CAbsStitch::Normal, int colour = 0)
+{
+    CAbsStitch s;
+    s.position = {x, y};
+    s.type = type;
+    s.colourIndex = colour;
+    return s;
+}
+
+std::vector<CAbsStitch> Records(IDesign const& design)
+{
+    std::vector<CAbsStitch> out;
+    auto reader = HoldIterator(design.GetStitchReader());
+    for (reader->First(); !reader->IsDone(); reader->Next())
+        out.push_back(reader->GetCurrentItem());
+    return out;
+}
+
+} // namespace
+
+TEST(ColourData, DefaultRecordAndCopyTruncatesAndZeroFills)
+{
+    ColourData c = ColourData::Default();
+    EXPECT_EQ(c.numberColours, 1u);
+    EXPECT_EQ(c.materialType, 8u);
+    EXPECT_EQ(c.threadWeight, 5u);
+    EXPECT_EQ(c.lengths[0], 1u);
+    EXPECT_EQ(c.lengths[1], 0u);
+
+    std::memset(c.serialNumber, 'x', sizeof c.serialNumber);
+    ColourDataEx::Copy(c.serialNumber, "123456789012345678");
+    EXPECT_STREQ(c.serialNumber, "1234567890123");
+    ColourDataEx::Copy(c.serialNumber, "ab");
+    EXPECT_STREQ(c.serialNumber, "ab");
+    for (std::size_t i = 2; i < sizeof c.serialNumber; ++i)
+        EXPECT_EQ(c.serialNumber[i], '\0');
+}
+
+TEST(SimpleDesign, EmptyDesignRectangleIsInverted)
+{
+    CSimpleDesign design;
+    EXPECT_EQ(design.GetDesignRectangle(), (CommonTypes::RectI{536870911, 536870911, -1073741824, -1073741824}));
+    design.AddStitch(Stitch(-5, 7));
+    design.AddStitch(Stitch(10, -2, CAbsStitch::Jump));
+    EXPECT_EQ(design.GetDesignRectangle(), (CommonTypes::RectI{-5, -2, 10, 7}));
+}
+
+TEST(SimpleDesign, ColourStitchesKeepTheColourInvariant)
+{
+    CSimpleDesign design;
+    design.AddColourStitch(Thread("A", "1", 1), {0, 0}, false);
+    design.AddColourStitch(Thread("A", "2", 2), {1, 1}, false);
+    design.AddColourStitch(Thread("A", "3", 3), {2, 2}, true);
+    auto const records = Records(design);
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[2].colourIndex, 2);
+    EXPECT_EQ(records[2].type, CAbsStitch::ColourChange);
+    EXPECT_TRUE(records[2].colourChangeFlag);
+    EXPECT_TRUE(records[2].visible);
+
+    design.PopLastStitch();
+    EXPECT_EQ(design.GetStitchCount(), 2u);
+    EXPECT_EQ(design.GetColourCount(), 2u);
+    design.AddStitch(Stitch(5, 5, CAbsStitch::Normal, 1));
+    design.PopLastStitch();
+    EXPECT_EQ(design.GetColourCount(), 2u);
+}
+
+TEST(SimpleDesign, MisuseThrowsTheDocumentedExceptions)
+{
+    CSimpleDesign design;
+    try {
+        design.PopLastStitch();
+        FAIL() << "expected out_of_range";
+    } catch (std::out_of_range const& e) {
+        EXPECT_STREQ(e.what(), "Cannot pop - stitches = {}");
+    }
+    EXPECT_THROW(design.GetColour(0), CSimpleDesign::BadAccess);
+    design.SetColour(3, Thread("A", "1", 1));   // ignored
+    EXPECT_EQ(design.GetColourCount(), 0u);
+
+    design.AddStitch(Stitch(1, 1));
+    CSimpleDesign const& constant = design;
+    auto readOnly = HoldIterator(constant.GetStitchReader());
+    EXPECT_THROW(readOnly->SetCurrentItem(Stitch(0, 0)), IteratorOutOfBounds);
+    auto writable = HoldIterator(design.GetStitchReader());
+    writable->Next();
+    EXPECT_TRUE(writable->IsDone());
+    writable->Next();   // stays at the end
+    EXPECT_TRUE(writable->IsDone());
+    EXPECT_THROW(writable->GetCurrentItem(), IteratorOutOfBounds);
+    EXPECT_THROW(writable->SetCurrentItem(Stitch(0, 0)), IteratorOutOfBounds);
+}
+
+TEST(SimpleDesign, ReverseReadersWalkFromTheLastRecord)
+{
+    CSimpleDesign design;
+    for (int i = 0; i < 3; ++i)
+        design.AddStitch(Stitch(i, 0));
+    auto reverse = HoldIterator(design.GetReverseStitchReader());
+    std::vector<int> xs;
+    for (reverse->First(); !reverse->IsDone(); reverse->Next())
+        xs.push_back(reverse->GetCurrentItem().position.x);
+    EXPECT_EQ(xs, (std::vector<int>{2, 1, 0}));
+    reverse->First();
+    reverse->SetCurrentItem(Stitch(9, 9));
+    EXPECT_EQ(Records(design).back().position, (PointI{9, 9}));
+}
+
+TEST(SimpleDesign, CopyCloneAndOffset)
+{
+    CSimpleDesign source;
+    source.SetDesignNotes(L"notes");
+    source.AddColourStitch(Thread("A", "1", 1), {0, 0}, true);
+    source.AddStitch(Stitch(3, 4));
+    source.AddColourStitch(Thread("A", "2", 2), {3, 4}, false);
+
+    CSimpleDesign target;
+    target.SetDesignNotes(L"old");
+    target.AddStitch(Stitch(100, 100));
+    CSimpleDesign::Copy(source, target, false);
+    EXPECT_EQ(target.GetDesignNotes(), L"");
+    EXPECT_EQ(Records(target), Records(source));
+    EXPECT_EQ(target.GetColour(1), source.GetColour(1));
+
+    CSimpleDesign::Copy(source, source, true);   // copying onto itself loses nothing
+    EXPECT_EQ(Records(source), Records(target));
+    EXPECT_EQ(source.GetDesignNotes(), L"notes");
+
+    std::unique_ptr<IDesign> clone(source.Clone());
+    CSimpleDesign::Offset(*clone, 10, -1);
+    auto const moved = Records(*clone);
+    EXPECT_EQ(moved[1].position, (PointI{13, 3}));
+    EXPECT_EQ(moved[2].position, (PointI{13, 3}));
+    EXPECT_EQ(Records(source)[1].position, (PointI{3, 4}));
+}
+
+TEST(SimpleDesign, MergeIntoEmptyTargetKeepsTheMergedNotes)
+{
+    CSimpleDesign source;
+    source.SetDesignNotes(L"B");
+    source.AddColourStitch(Thread("A", "1", 1), {0, 0}, false);
+    source.AddStitch(Stitch(1, 1));
+    CSimpleDesign target;
+    target.SetDesignNotes(L"A");
+    CSimpleDesign::MergeDesign(target, source, true, false);
+    EXPECT_EQ(target.GetDesignNotes(), L"A\nBSettings:");
+    EXPECT_EQ(Records(target), Records(source));
+}
+
+struct JoinCase {
+    double dx;
+    std::vector<uint8_t> appendedTypes;
+    bool lastVisible;
+};
+
+class MergeJoin : public ::testing::TestWithParam<JoinCase> {};
+
+TEST_P(MergeJoin, SameThreadJoinsWithATrimOnlyBeyondFourUnits)
+{
+    JoinCase const& c = GetParam();
+    ColourData const madeira = Thread("Madeira Rayon 40", "1000", 0x123456);
+    CSimpleDesign target;
+    target.AddColourStitch(madeira, {0, 0}, false);
+    target.AddStitch(Stitch(10, 10));
+    CSimpleDesign source;
+    // The source starts at (10 + dx, 10), scaled by 10 so dx = 4.1 fits integers.
+    source.AddColourStitch(madeira, {10 + int(c.dx), 10}, false);
+    source.AddStitch(Stitch(50, 50));
+
+    CSimpleDesign::MergeDesign(target, source, false, true);
+    auto const records = Records(target);
+    std::vector<uint8_t> types;
+    for (std::size_t i = 2; i < records.size(); ++i)
+        types.push_back(records[i].type);
+    EXPECT_EQ(types, c.appendedTypes);
+    EXPECT_EQ(target.GetColourCount(), 1u);
+    EXPECT_EQ(records[records.size() - 2].visible, c.lastVisible);
+    EXPECT_EQ(records.back().colourIndex, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Distances, MergeJoin,
+                         ::testing::Values(JoinCase{4, {CAbsStitch::Normal, CAbsStitch::Normal}, true},
+                                           JoinCase{5, {CAbsStitch::Trim, CAbsStitch::Normal, CAbsStitch::Normal},
+                                                    false}),
+                         [](auto const& info) { return "dx" + std::to_string(int(info.param.dx)); });
+
+TEST(SimpleDesign, MergeOfDifferentThreadAddsAColourChange)
+{
+    CSimpleDesign target;
+    target.AddColourStitch(Thread("Madeira Rayon 40", "1000", 1), {0, 0}, false);
+    target.AddStitch(Stitch(1, 1));
+    target.AddColourStitch(Thread("Madeira Rayon 40", "1001", 2), {1, 1}, false);   // trailing, dropped
+    CSimpleDesign source;
+    source.AddColourStitch(Thread("Sulky", "7", 7), {5, 5}, false);
+    source.AddStitch(Stitch(6, 6));
+    source.AddColourStitch(Thread("Sulky", "8", 8), {6, 6}, false);
+    source.AddStitch(Stitch(7, 7));
+
+    CSimpleDesign::MergeDesign(target, source, false, true);
+    auto const r = Records(target);
+    ASSERT_EQ(r.size(), 6u);
+    EXPECT_EQ(r[2].type, CAbsStitch::ColourChange);
+    EXPECT_EQ(r[2].colourIndex, 1);
+    EXPECT_EQ(r[3].colourIndex, 1);
+    EXPECT_EQ(r[4].colourIndex, 2);
+    EXPECT_EQ(r[5].colourIndex, 2);
+    ASSERT_EQ(target.GetColourCount(), 3u);
+    EXPECT_STREQ(target.GetColour(1).serialNumber, "7");
+    EXPECT_STREQ(target.GetColour(2).serialNumber, "8");
+}
+
+TEST(SimpleDesign, MergeOfSourceWithoutLeadingColourContinuesInLastColour)
+{
+    CSimpleDesign target;
+    target.AddColourStitch(Thread("A", "1", 1), {0, 0}, false);
+    target.AddStitch(Stitch(1, 1));
+    CSimpleDesign source;
+    source.AddStitch(Stitch(2, 2, CAbsStitch::Normal, 7));
+    CSimpleDesign::MergeDesign(target, source, false, false);
+    auto const r = Records(target);
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_EQ(r[2].type, CAbsStitch::Normal);
+    EXPECT_EQ(r[2].colourIndex, 0);
+    EXPECT_EQ(target.GetColourCount(), 1u);
+
+    CSimpleDesign::MergeDesign(target, target, false, false);   // self-merge doubles the design
+    EXPECT_EQ(target.GetStitchCount(), 6u);
+}
