@@ -149,15 +149,15 @@ void CStitches::InsertTrim()
         }
     };
 
-    int newCount = 0;
+    std::size_t newCount = 0;
     walk([&](CStitch const&) { ++newCount; });
-    if (newCount == m_count)
+    if (newCount == static_cast<std::size_t>(m_count))
         return;
 
-    auto flags = std::make_unique<uint8_t[]>(static_cast<std::size_t>(newCount));
-    auto dx = std::make_unique<int8_t[]>(static_cast<std::size_t>(newCount));
-    auto dy = std::make_unique<int8_t[]>(static_cast<std::size_t>(newCount));
-    int written = 0;
+    auto flags = std::make_unique<uint8_t[]>(newCount);
+    auto dx = std::make_unique<int8_t[]>(newCount);
+    auto dy = std::make_unique<int8_t[]>(newCount);
+    std::size_t written = 0;
     walk([&](CStitch const& s) {
         flags[written] = s.flags;
         dx[written] = s.dx;
@@ -167,5 +167,5 @@ void CStitches::InsertTrim()
     m_flags = std::move(flags);
     m_dx = std::move(dx);
     m_dy = std::move(dy);
-    m_count = m_capacity = newCount;
+    m_count = m_capacity = static_cast<int>(newCount);
 }

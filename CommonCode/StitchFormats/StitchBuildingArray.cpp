@@ -26,9 +26,12 @@ void CStitchBuildingArray::SetSize(int capacity, int growBy)
     m_count = 0;
 }
 
+// Grows by the growth step, or by half the capacity once that is more, so that
+// filling the array stays linear in its length.
 void CStitchBuildingArray::Resize()
 {
-    int const capacity = static_cast<int>(std::min<long long>(static_cast<long long>(m_capacity) + m_growthStep, kMaxRecords));
+    long long const growth = std::max<long long>(m_growthStep, m_capacity / 2);
+    int const capacity = static_cast<int>(std::min<long long>(m_capacity + growth, kMaxRecords));
     auto records = std::make_unique<CStitch[]>(static_cast<std::size_t>(capacity));
     std::copy(m_records.get(), m_records.get() + m_count, records.get());
     m_records = std::move(records);

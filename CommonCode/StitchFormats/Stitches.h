@@ -28,6 +28,8 @@ struct CStitch {
     uint8_t flags = STITCH_NORMAL;
     int8_t dx = 0;
     int8_t dy = 0;   // the design y is the previous y minus dy
+
+    friend bool operator==(CStitch const&, CStitch const&) = default;
 };
 static_assert(sizeof(CStitch) == 3);
 
