@@ -3,8 +3,8 @@
 // between steps colour changes and the end code. A PEC file is one such
 // section behind a fixed header with the colour list.
 #include "StitchFormats/Pec.h"
-#include "StitchFormats/BaseReadWrite.h"
 #include "StitchFormats/Palettes.h"
+#include "StitchFormats/StitchBuildingArray.h"
 #include "StitchFormats/Stitches.h"
 #include <cstring>
 
@@ -47,6 +47,9 @@ constexpr std::size_t kThumbnailHeaderSize = 16;
 constexpr std::size_t kColourBlockSize = 384;
 constexpr unsigned long kPecStitchSectionPos = 520;
 constexpr int kBrotherColourType = 1;
+
+constexpr int kStatusNotPec = 4;
+constexpr int kStatusNoStitches = 4;   // a PEC file without a step, or too many records
 
 bool ReadByte(Brodix::IArchiverStream& stream, unsigned char& byte)
 {
@@ -306,7 +309,7 @@ std::pair<int, int> ReadCardData(Brodix::IArchiverStream& stream, CStitchBuildin
     if (status != CStitches::kStatusOk)
         return {status, array->GetCount()};
     if (!decoder.Started() || !CStitches::ValidateStitchCount(array->GetCount()))
-        return {CStitches::kStatusUnsupportedFormat, array->GetCount()};
+        return {kStatusNoStitches, array->GetCount()};
     return {CStitches::kStatusOk, array->GetCount()};
 }
 
@@ -325,7 +328,7 @@ int CStitches::BrotherPECLoad(IArchiverStream& stream)
 {
     char magic[kMagicSize] = {};
     if (stream.Read(magic, kMagicSize) != kMagicSize || std::memcmp(magic, kPecMagic, kMagicCompared) != 0)
-        return kStatusUnsupportedFormat;
+        return kStatusNotPec;
     char skipped[kLabelSize];
     stream.Read(skipped, kLabelSize);
     stream.Read(skipped, kThumbnailHeaderSize);

@@ -5,6 +5,7 @@
 #include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/Palettes.h"
 #include "StitchFormats/Pec.h"
+#include "StitchFormats/StitchBuildingArray.h"
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -200,8 +201,8 @@ int PESLoad::ReadBlock(int index, unsigned long& position)
     if (m_hoopType == kHoopTypeTwoPositions && index < kTwoPositionBlocks) {
         // The second block of the two-position hoop is stitched turned around.
         if (index == 1) {
-            auto* records = const_cast<CStitch*>(block.records.GetStitches());
-            std::for_each(records, records + block.records.GetCount(), TurnHalfway);
+            for (int k = 0; k < block.records.GetCount(); ++k)
+                TurnHalfway(block.records[k]);
         }
         block.offsetX = SignedWord(blockHeader + kOffsetXByte);
         block.offsetY = SignedWord(blockHeader + kOffsetYByte);
@@ -243,12 +244,11 @@ void PESLoad::AddColours(int index, unsigned char const* colourList)
         count = colourByte;
         first = colourList + 2;
         CStitchBuildingArray& previous = m_blocks[index - 1].records;
-        auto* records = const_cast<CStitch*>(previous.GetStitches());
         int k = previous.GetCount() - 1;
-        while (k >= 0 && records[k].flags == STITCH_JUMP)
+        while (k >= 0 && previous[k].flags == STITCH_JUMP)
             --k;
-        if (k >= 0 && records[k].flags == STITCH_COLOUR)
-            records[k].flags = STITCH_JUMP;
+        if (k >= 0 && previous[k].flags == STITCH_COLOUR)
+            previous[k].flags = STITCH_JUMP;
     }
     count = std::max(count, 0);
     std::size_t const start = m_colours.size();

@@ -76,7 +76,7 @@ DecodeCase const kDecodeCases[] = {
     {"jump x with a short y", {0x90, 0x05, 0x03, 0x01, 0x01, 0xFF}, false, false, 0, {{J, 5, -3}, {N, 1, -1}}},
     {"short x with a trim y", {0x01, 0x01, 0x05, 0xA0, 0x03, 0xFF}, false, false, 0,
      {{N, 1, -1}, {T, 0, 0}, {J, 5, -3}}},
-    {"PEC file without a step", {0xFE, 0xB0, 0x01, 0xFF}, false, true, 4, {}},
+    {"PEC file without a step", {0xFE, 0xB0, 0x01, 0xFF}, false, true, 4, {{E, 0, 0}}},
     {"empty PES block", {0xFF}, false, false, 0, {}},
 };
 
@@ -155,7 +155,7 @@ TEST(PecReader, ColourCountMustMatchTheColourChanges)
         {"wrong magic", wrongMagic, 4, 0},
         {"marker text", marker, 5, 0},
         {"no stitch", PesTestImages::EncodePec({1}, {0xFF}), 4, 0},
-        {"too short", tooShort, 4, 0},
+        {"ends before the stitch section", tooShort, 5, 0},
     };
     for (PecCase const& c : cases) {
         SCOPED_TRACE(c.name);
@@ -163,8 +163,9 @@ TEST(PecReader, ColourCountMustMatchTheColourChanges)
         CStitches stitches(0);
         EXPECT_EQ(stitches.Load(stream, Brodix::StitchFormats::FormatPEC, nullptr, nullptr, nullptr, nullptr),
                   c.status);
-        if (c.status == 0)
+        if (c.status == 0) {
             EXPECT_EQ(stitches.GetNumberColours(), c.colours);
+        }
     }
 }
 
