@@ -64,7 +64,7 @@ TEST(QelStitch, FailuresNameTheFileTheFormatAndTheCause)
         std::string message;
     } const cases[] = {
         {{"info", "../shared/corpus/dst/no-such-file.dst"}, "no-such-file.dst (DST): cannot open"},
-        {{"--format", "pes", "info", kBean}, "Bean.dst (PES): not a PES file"},
+        {{"--format", "pes", "info", kBean}, "Bean.dst (PES): unsupported version or variant of PES"},
         {{"info", "../shared/corpus/SOURCES.md"}, "SOURCES.md: unknown format"},
     };
     for (Case const& c : cases) {
