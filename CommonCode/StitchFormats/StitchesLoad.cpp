@@ -22,6 +22,7 @@ int CStitches::ReadFormat(IArchiverStream& stream, Format format, [[maybe_unused
     switch (static_cast<int>(format)) {
     case Brodix::StitchFormats::FormatDST:
         return TajimaLoad(stream);
+    case Brodix::StitchFormats::FormatPEC: return BrotherPECLoad(stream);
     default:
         return kStatusUnsupportedFormat;
     }
