@@ -39,9 +39,6 @@ constexpr int kHoopStarts[][2] = {{830, 45}, {830, 450}, {400, 400}, {600, 575}}
 constexpr int kHoopTypes = static_cast<int>(std::size(kHoopStarts));
 constexpr int kPlainHoopType = 0;
 
-// Enough for the records of most files at once; long moves grow it in large steps.
-constexpr int kBuildingGrowth = 1 << 18;
-
 int32_t LittleEndian32(uint8_t const* bytes)
 {
     return static_cast<int32_t>(uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16
@@ -99,7 +96,7 @@ int CStitches::DravoLoad(IArchiverStream& stream, ICharEncoding* encoding)
     bool const hasColourTable = colourCount > 0;
 
     CStitchBuildingArray records;
-    records.SetSize(remaining + 1, kBuildingGrowth);
+    records.SetSize(remaining + 1, CStitchBuildingArray::kDefaultGrowth);
     int previousX = kHoopStarts[hoopType][0];
     int previousY = kHoopStarts[hoopType][1];
     std::vector<int> colourIndices{0};
