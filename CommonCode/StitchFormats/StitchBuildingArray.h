@@ -42,6 +42,7 @@ public:
     int GetCount() const { return m_count; }
     CStitch const* GetStitches() const { return m_records.get(); }
     CStitch const& operator[](int index) const { return m_records[index]; }
+    CStitch& operator[](int index) { return m_records[index]; }
     // True once a record had to be dropped at kMaxRecords.
     bool HasOverflowed() const { return m_overflowed; }
 

@@ -185,6 +185,8 @@ public:
     int DravoLoad(IArchiverStream& stream, ICharEncoding* encoding);
     // PEC (Pec.cpp)
     int BrotherPECLoad(IArchiverStream& stream);
+    // Colour count from colour block byte 0 (+1), colours from the Brother palette indices after it.
+    static void HandleBrotherColours(CStitches* stitches, unsigned char* colourBlock);
     // SHV and DHV (Shv.cpp)
     int ShvLoad(IArchiverStream& stream, std::wstring* wideArgument);
     int DhvLoad(IArchiverStream& stream, std::wstring* wideArgument);

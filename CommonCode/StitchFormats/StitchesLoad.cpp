@@ -30,6 +30,7 @@ int CStitches::ReadFormat(IArchiverStream& stream, Format format, [[maybe_unused
         return ToyotaLoad(stream);
     case Brodix::StitchFormats::FormatPCS:
         return DravoLoad(stream, encoding);
+    case Brodix::StitchFormats::FormatPEC: return BrotherPECLoad(stream);
     default:
         return kStatusUnsupportedFormat;
     }

@@ -3,7 +3,9 @@
 #include "Fundamentals/MemoryStream.h"
 #include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/FormatTypeTable.h"
+#include "StitchFormats/PesHeaders.h"
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -40,6 +42,32 @@ std::string StatusMeaning(SF::Format format, int status)
     }
 }
 
+// The PES version header: version, hoop and number of hoop positions. The
+// stream is left at the start for the reader.
+void DescribePesHeader(Brodix::IArchiverStream& stream, DesignFile& out)
+{
+    char magic[9] = {};
+    stream.Read(magic, 8);
+    stream.SetPos(0);
+    int const version = std::atoi(magic + 4);
+    std::unique_ptr<BasePESHeader> header = CreatePESHeader(version);
+    if (header == nullptr)
+        return;
+    header->SetDefaults();
+    bool const loaded = header->LoadFromFile(stream);
+    stream.SetPos(0);
+    if (!loaded)
+        return;
+    int width = 0;
+    int height = 0;
+    bool rotated = false;
+    header->GetHoop(width, height, rotated);
+    out.details.emplace_back("PES version", std::to_string(version));
+    out.details.emplace_back("hoop", std::to_string(width) + " x " + std::to_string(height) + " mm" +
+                                         (rotated ? " (rotated)" : ""));
+    out.details.emplace_back("hoop positions", std::to_string(header->GetNumHoops()));
+}
+
 bool LoadDesignFile(std::string const& path, std::string const& formatOverride, DesignFile& out, std::string& error)
 {
     std::optional<SF::Format> const format = ChooseFormat(path, formatOverride);
@@ -62,6 +90,8 @@ bool LoadDesignFile(std::string const& path, std::string const& formatOverride, 
     }
 
     Brodix::Archivers::MemoryStreamRW<Brodix::IArchiverStream> stream(std::move(bytes));
+    if (*format == SF::FormatPES)
+        DescribePesHeader(stream, out);
     Win1252Encoding encoding;
     ZLibInflater zlib;
     auto design = std::make_shared<Brodix::CSimpleDesign>();

@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace QelStitch {
 
@@ -13,6 +15,8 @@ struct DesignFile {
     std::string path;
     std::string formatName;   // as shown to people: "DST", "10o", ...
     std::shared_ptr<IDesign> design;
+    // What the file says beyond the design, as label and value (PES: version and hoop).
+    std::vector<std::pair<std::string, std::string>> details;
 };
 
 // The extension given with --format wins over the file's own; case is ignored.

@@ -59,6 +59,8 @@ void PrintInfo(DesignFile const& file, std::ostream& out)
     Counts const c = CountRecords(design);
     out << file.path << "\n";
     out << "  format:         " << file.formatName << "\n";
+    for (auto const& [label, value] : file.details)
+        out << "  " << label << ":" << std::string(label.size() < 15 ? 15 - label.size() : 0, ' ') << value << "\n";
     out << "  stitches:       " << c.stitches << "\n";
     out << "  jumps:          " << c.jumps << "\n";
     out << "  trims:          " << c.trims << "\n";

@@ -57,6 +57,16 @@ TEST(QelStitch, InfoDescribesEachFile)
     EXPECT_TRUE(r.err.empty());
 }
 
+TEST(QelStitch, InfoShowsThePesHeader)
+{
+    Result const r = RunTool({"info", "../shared/corpus/pes/Star.pes", "../shared/corpus/pes/Cake_3.pes"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("  PES version:    70\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  PES version:    1\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  hoop:           100 x 100 mm\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  hoop positions: 1\n"), std::string::npos) << r.out;
+}
+
 TEST(QelStitch, FailuresNameTheFileTheFormatAndTheCause)
 {
     struct Case {
@@ -64,7 +74,7 @@ TEST(QelStitch, FailuresNameTheFileTheFormatAndTheCause)
         std::string message;
     } const cases[] = {
         {{"info", "../shared/corpus/dst/no-such-file.dst"}, "no-such-file.dst (DST): cannot open"},
-        {{"--format", "pes", "info", kBean}, "Bean.dst (PES): not a PES file"},
+        {{"--format", "pes", "info", kBean}, "Bean.dst (PES): unsupported version or variant of PES"},
         {{"info", "../shared/corpus/SOURCES.md"}, "SOURCES.md: unknown format"},
     };
     for (Case const& c : cases) {
