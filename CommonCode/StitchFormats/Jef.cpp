@@ -101,6 +101,8 @@ void GetLengthFirstSewJump(IArchiverStream& stream, int& x, int& y)
 int ReadJanomeStitchData(CStitches& stitches, IArchiverStream& stream, unsigned long dataStart, PointI firstMoveOffset,
                          std::span<int16_t const> codes)
 {
+    if (dataStart > stream.GetSize())
+        return 5;
     stream.SetPos(dataStart);
     PointI jump;
     GetLengthFirstSewJump(stream, jump.x, jump.y);

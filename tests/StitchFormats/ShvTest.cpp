@@ -182,8 +182,9 @@ TEST(ShvReader, RefusesWithoutAllocating)
         SCOPED_TRACE(c.name);
         CStitches stitches(0);
         EXPECT_EQ(Load(stitches, c.file, SF::FormatSHV), 5);
-        if (std::string(c.name) != "no colours")
+        if (std::string(c.name) != "no colours") {
             EXPECT_EQ(stitches.GetCapacity(), 0);
+        }
     }
 }
 
