@@ -156,4 +156,83 @@ inline Bytes EncodeHeader(Header const& h)
     return out;
 }
 
+// A stitch section: byte count, signature, scale 0xFF, 16-bit extents, codes.
+inline Bytes Section(Bytes const& codes, int width = 100, int height = 50)
+{
+    Bytes out;
+    PutWord(out, static_cast<int>(codes.size()) + 9);
+    out.push_back('1');
+    out.push_back(0xFF);
+    out.push_back(0xF0);
+    PutWord(out, width);
+    PutWord(out, height);
+    out.insert(out.end(), codes.begin(), codes.end());
+    return out;
+}
+
+// One card-data block of a PES file.
+struct Block {
+    Bytes codes;                  // the codes of its stitch section, end code included
+    std::vector<int> colours;     // palette indices in sewing order
+    int hoopPosition = 0;
+    int gridColumn = 0;
+    int gridRow = 0;
+    int offsetX = 0;              // two-position hoop only
+    int offsetY = 0;
+    int thumbnailWidth = 2;       // bytes per row
+    int thumbnailHeight = 3;
+    int width = 100;
+    int height = 50;
+};
+
+inline Bytes EncodeBlock(Block const& b)
+{
+    Bytes out(48, 0);
+    out[34] = static_cast<uint8_t>(b.thumbnailWidth);
+    out[35] = static_cast<uint8_t>(b.thumbnailHeight);
+    out[36] = static_cast<uint8_t>(b.hoopPosition);
+    out[38] = static_cast<uint8_t>(b.gridColumn);
+    out[39] = static_cast<uint8_t>(b.gridRow);
+    out[41] = static_cast<uint8_t>(b.offsetX);
+    out[42] = static_cast<uint8_t>(b.offsetX >> 8);
+    out[43] = static_cast<uint8_t>(b.offsetY);
+    out[44] = static_cast<uint8_t>(b.offsetY >> 8);
+    out.push_back(static_cast<uint8_t>(b.colours.size() - 1));
+    for (int index : b.colours)
+        out.push_back(static_cast<uint8_t>(index));
+    out.resize(512, 0x20);
+    Bytes const section = Section(b.codes, b.width, b.height);
+    out.insert(out.end(), section.begin(), section.end());
+    // A design thumbnail and one per colour, filled with a byte no code uses.
+    out.resize(out.size() + (b.colours.size() + 1) * b.thumbnailWidth * b.thumbnailHeight, 0xC3);
+    return out;
+}
+
+// A PES file: the header with its card-data offset filled in, then the blocks.
+inline Bytes EncodePes(Header h, std::vector<Block> const& blocks)
+{
+    h.cardDataPos = static_cast<uint32_t>(EncodeHeader(h).size());
+    Bytes out = EncodeHeader(h);
+    for (Block const& b : blocks) {
+        Bytes const block = EncodeBlock(b);
+        out.insert(out.end(), block.begin(), block.end());
+    }
+    return out;
+}
+
+// A PEC file: magic, label, thumbnail header, the 384-byte colour block, the section at 520.
+inline Bytes EncodePec(std::vector<int> const& colours, Bytes const& codes)
+{
+    Bytes out;
+    PutText(out, "#PEC0001");
+    out.resize(8 + 32 + 16, 0x20);
+    out.push_back(static_cast<uint8_t>(colours.size() - 1));
+    for (int index : colours)
+        out.push_back(static_cast<uint8_t>(index));
+    out.resize(520, 0x20);
+    Bytes const section = Section(codes);
+    out.insert(out.end(), section.begin(), section.end());
+    return out;
+}
+
 } // namespace PesTestImages
