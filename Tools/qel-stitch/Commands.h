@@ -19,6 +19,7 @@ struct Options {
 
 int RunInfo(Options const& options, std::ostream& out, std::ostream& err);
 int RunDump(Options const& options, std::ostream& out, std::ostream& err);
+int RunConvert(Options const& options, std::ostream& out, std::ostream& err);
 
 void PrintInfo(DesignFile const& file, std::ostream& out);
 void PrintJson(DesignFile const& file, std::ostream& out);

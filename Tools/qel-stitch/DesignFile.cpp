@@ -4,6 +4,7 @@
 #include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/FormatTypeTable.h"
 #include "StitchFormats/PesHeaders.h"
+#include "Vp3File.h"
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -68,8 +69,41 @@ void DescribePesHeader(Brodix::IArchiverStream& stream, DesignFile& out)
     out.details.emplace_back("hoop positions", std::to_string(header->GetNumHoops()));
 }
 
+// Reads the whole file; on failure error names the file and the format.
+bool ReadWholeFile(std::string const& path, std::string const& formatName, std::vector<unsigned char>& bytes,
+                   std::string& error)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = path + " (" + formatName + "): cannot open: " + std::strerror(errno);
+        return false;
+    }
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (file.bad()) {
+        error = path + " (" + formatName + "): cannot read";
+        return false;
+    }
+    return true;
+}
+
+bool LoadVp3DesignFile(std::string const& path, DesignFile& out, std::string& error)
+{
+    out.path = path;
+    out.formatName = "VP3";
+    std::vector<unsigned char> bytes;
+    if (!ReadWholeFile(path, out.formatName, bytes, error))
+        return false;
+    if (!LoadVp3Design(bytes, out, error)) {
+        error = path + " (VP3): " + error;
+        return false;
+    }
+    return true;
+}
+
 bool LoadDesignFile(std::string const& path, std::string const& formatOverride, DesignFile& out, std::string& error)
 {
+    if (IsVp3Name(path, formatOverride))
+        return LoadVp3DesignFile(path, out, error);
     std::optional<SF::Format> const format = ChooseFormat(path, formatOverride);
     if (!format) {
         error = path + ": unknown format; name it with --format EXT";
@@ -78,16 +112,9 @@ bool LoadDesignFile(std::string const& path, std::string const& formatOverride, 
     out.path = path;
     out.formatName = SF::FormatName(*format);
 
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = path + " (" + out.formatName + "): cannot open: " + std::strerror(errno);
+    std::vector<unsigned char> bytes;
+    if (!ReadWholeFile(path, out.formatName, bytes, error))
         return false;
-    }
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) {
-        error = path + " (" + out.formatName + "): cannot read";
-        return false;
-    }
 
     Brodix::Archivers::MemoryStreamRW<Brodix::IArchiverStream> stream(std::move(bytes));
     if (*format == SF::FormatPES)

@@ -1,6 +1,7 @@
 // Command-line parsing of qel-stitch and the table of its commands.
 #include "Commands.h"
 #include "StitchFormats/FormatTypeTable.h"
+#include "Vp3File.h"
 #include <ostream>
 #include <string_view>
 
@@ -23,6 +24,7 @@ constexpr std::size_t kAny = static_cast<std::size_t>(-1);
 constexpr Command kCommands[] = {
     {"info", "FILE...", "format, counts, size, colours and notes of each file", 1, kAny, RunInfo},
     {"dump", "FILE", "the loaded design as JSON on standard output", 1, 1, RunDump},
+    {"convert", "IN OUT", "write IN as OUT, in the format of OUT's extension (vp3)", 2, 2, RunConvert},
 };
 
 void PrintUsage(std::ostream& out)
@@ -37,8 +39,9 @@ void PrintUsage(std::ostream& out)
            "Formats:";
     for (auto const& entry : Brodix::StitchFormats::FormatTypeTable())
         out << " " << entry.extension;
+    out << " vp3\nOutput formats (convert): vp3";
     out << "\n\nDesign coordinates are tenths of a millimetre with y growing downwards.\n"
-           "Exit status: 0 success, 1 a file could not be read or decoded, 2 usage error.\n";
+           "Exit status: 0 success, 1 a file could not be read, decoded or written, 2 usage error.\n";
 }
 
 int UsageError(std::ostream& err, std::string const& message)
@@ -87,7 +90,8 @@ int Run(std::vector<std::string> const& args, std::ostream& out, std::ostream& e
         if (command == nullptr)
             return UsageError(err, "unknown command '" + std::string(arg) + "'");
     }
-    if (!options.formatOverride.empty() && !Brodix::StitchFormats::FormatFromExtension(options.formatOverride))
+    if (!options.formatOverride.empty() && !Brodix::StitchFormats::FormatFromExtension(options.formatOverride)
+        && !IsVp3Name("", options.formatOverride))
         return UsageError(err, "unknown format '" + options.formatOverride + "'");
     if (command == nullptr)
         return UsageError(err, "no command given");
