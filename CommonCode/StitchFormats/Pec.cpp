@@ -6,6 +6,7 @@
 #include "StitchFormats/Palettes.h"
 #include "StitchFormats/StitchBuildingArray.h"
 #include "StitchFormats/Stitches.h"
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -34,7 +35,7 @@ constexpr unsigned char kScaleDesignUnits = 0xFF;    // any other scale byte mea
 constexpr int kMillimetreScale = 10;
 constexpr unsigned char kWideExtents = 0xF0;         // 16-bit extents follow
 
-constexpr int kInitialCapacity = 50000;
+constexpr unsigned long kInitialCapacity = 50000;
 constexpr int kGrowBy = 2000;
 constexpr double kMaxStep = 80.0;
 
@@ -301,7 +302,11 @@ int GetFeed(Brodix::IArchiverStream& stream, char first, int* value)
 std::pair<int, int> ReadCardData(Brodix::IArchiverStream& stream, CStitchBuildingArray* array, bool rotated,
                                  char* /*colourBlock*/, bool standalone)
 {
-    array->SetSize(kInitialCapacity, kGrowBy);
+    // Room for 50,000 records up front, but never more than one per byte left
+    // to read: what the header of a tiny file announces costs nothing.
+    unsigned long const size = stream.GetSize();
+    unsigned long const remaining = size > stream.GetPos() ? size - stream.GetPos() : 0;
+    array->SetSize(static_cast<int>(std::min<unsigned long>(kInitialCapacity, remaining)), kGrowBy);
     CardDataDecoder decoder(stream, *array, rotated, standalone);
     int status = decoder.ReadHeader();
     if (status == CStitches::kStatusOk)

@@ -11,7 +11,7 @@ class CStitchBuildingArray;
 // (0, 4 no step in a standalone file or too many records, 5 bad signature or
 // code byte) and the number of records in array. standalone is true for a PEC
 // file: a move before the first stitch is dropped and an end record appended.
-// colourBlock is not read; it travels with the block for the writers.
+// colourBlock is not read.
 std::pair<int, int> ReadCardData(Brodix::IArchiverStream& stream, CStitchBuildingArray* array, bool rotated,
                                  char* colourBlock, bool standalone);
 

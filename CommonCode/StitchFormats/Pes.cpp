@@ -44,7 +44,7 @@ constexpr int kTwoPositionBlocks = 2;
 // than allocated.
 constexpr long long kMaxHoopPositions = 4096;
 constexpr int kGridOverlap = 100;   // neighbouring custom cells overlap by 10 mm
-constexpr int kHoopUnitsPerHalfMillimetre = 5;
+constexpr int kHalfExtentPerMillimetre = 5;   // half a hoop extent, in tenths of a millimetre
 
 constexpr int kNotesSize = 1024;
 constexpr double kMaxStep = 80.0;
@@ -139,7 +139,7 @@ private:
     int PrepareHoop();
     int ReadBlock(int index, unsigned long& position);
     void EndBlockAtItsStart(Block& block);
-    void AddColours(int index, unsigned char const* colourList);
+    void AddColours(int index, unsigned char* colourList);
     std::wstring Notes(Brodix::StitchFormats::ICharEncoding* encoding) const;
     void BuildDesigns(Brodix::StitchFormats::ICharEncoding* encoding);
     void MoveToHoopPosition(int index, CAbsStitch& current);
@@ -194,9 +194,8 @@ int PESLoad::ReadBlock(int index, unsigned long& position)
         return kStatusRefused;
 
     m_stream.SetPos(position + kStitchSectionOffset);
-    auto const [status, count] =
-        ReadCardData(m_stream, &block.records, m_rotated, reinterpret_cast<char*>(colourList), false);
-    (void)count;
+    int const status =
+        ReadCardData(m_stream, &block.records, m_rotated, reinterpret_cast<char*>(colourList), false).first;
 
     if (m_hoopType == kHoopTypeTwoPositions && index < kTwoPositionBlocks) {
         // The second block of the two-position hoop is stitched turned around.
@@ -233,11 +232,11 @@ void PESLoad::EndBlockAtItsStart(Block& block)
     block.records.AddLongStitch(x, y, 0, 0, kMaxStep, STITCH_JUMP, false);
 }
 
-void PESLoad::AddColours(int index, unsigned char const* colourList)
+void PESLoad::AddColours(int index, unsigned char* colourList)
 {
     int const colourByte = static_cast<int8_t>(colourList[0]);
     int count = colourByte + 1;
-    unsigned char const* first = colourList + 1;
+    unsigned char* first = colourList + 1;
     if (index > 0 && colourList[1] == m_lastColourIndex) {
         // The thread runs on into this block: the colour change between the
         // blocks becomes a plain move and the colour is not listed twice.
@@ -253,7 +252,7 @@ void PESLoad::AddColours(int index, unsigned char const* colourList)
     count = std::max(count, 0);
     std::size_t const start = m_colours.size();
     m_colours.resize(start + static_cast<std::size_t>(count));
-    CPESReadWrite::HandleBrotherColoursEx(m_colours.data() + start, count, const_cast<unsigned char*>(first));
+    CPESReadWrite::HandleBrotherColoursEx(m_colours.data() + start, count, first);
     m_lastColourIndex = colourList[colourByte + 1 >= 0 ? colourByte + 1 : 0];
 }
 
@@ -291,8 +290,8 @@ void PESLoad::Place(int index, CSimpleDesign& design) const
     } else if (m_hoopType == kHoopTypeTwoPositions) {
         int const s = index == 0 ? -1 : 1;
         Block const& block = m_blocks[index];
-        CSimpleDesign::Offset(design, (m_width * kHoopUnitsPerHalfMillimetre - block.offsetX) * s,
-                              (m_height * kHoopUnitsPerHalfMillimetre - block.offsetY) * s);
+        CSimpleDesign::Offset(design, (m_width * kHalfExtentPerMillimetre - block.offsetX) * s,
+                              (m_height * kHalfExtentPerMillimetre - block.offsetY) * s);
     }
 }
 
