@@ -168,9 +168,14 @@ public:
     void InsertTrim();   // a trim before every run of three or more jumps after a stitch; PCS uses it too
     // EXP (Exp.cpp)
     int MelcoLoad(IArchiverStream& stream);
+    static void MelcoCheckZeroData(IArchiverStream& stream);   // swallows a zero-sum pair after a colour change
+    static bool MelcoCheckForTrim(IArchiverStream& stream);    // two more jump commands follow this one
     // XXX (Xxx.cpp)
     int xxxLoad(IArchiverStream& stream);
-    // 10o (Toyota.cpp)
+    // One pass over the stitch stream; with a null target it only counts.
+    static void ReadXXXStitches(IArchiverStream& stream, CStitches* target, int& index,
+                                std::vector<int>& colourEntries);
+    // 10o (10o.cpp)
     int ToyotaLoad(IArchiverStream& stream);
     // JEF (Jef.cpp)
     int JefLoad(IArchiverStream& stream);
@@ -219,3 +224,11 @@ private:
 // (LongJumpStitchPut). Writing stops where the container's storage ends.
 void LongStitchPut(CStitches* stitches, int x0, int y0, int x1, int y1, double step, int& index);
 void LongJumpStitchPut(CStitches* stitches, int x0, int y0, int x1, int y1, double step, int& index);
+
+// XXX long moves (Xxx.cpp): read x and y, then write the move from (0, 0) as a
+// long stitch (7d) or jump (7e), or only count its records when target is null.
+// False when the stream ends inside the coordinates; nothing is written then.
+bool Read7dData(CStitches* target, int& index, Brodix::IArchiverStream& stream);
+bool Read7eData(CStitches* target, int& index, Brodix::IArchiverStream& stream);
+// Collapses each run of colour changes into one carrying the run's last colour.
+void RemoveExtraColours(CStitches* stitches);

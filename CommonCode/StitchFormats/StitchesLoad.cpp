@@ -22,6 +22,14 @@ int CStitches::ReadFormat(IArchiverStream& stream, Format format, [[maybe_unused
     switch (static_cast<int>(format)) {
     case Brodix::StitchFormats::FormatDST:
         return TajimaLoad(stream);
+    case Brodix::StitchFormats::FormatEXP:
+        return MelcoLoad(stream);
+    case Brodix::StitchFormats::FormatXXX:
+        return xxxLoad(stream);
+    case Brodix::StitchFormats::Format10o:
+        return ToyotaLoad(stream);
+    case Brodix::StitchFormats::FormatPCS:
+        return DravoLoad(stream, encoding);
     case Brodix::StitchFormats::FormatPEC: return BrotherPECLoad(stream);
     default:
         return kStatusUnsupportedFormat;
