@@ -190,6 +190,14 @@ public:
     // SHV and DHV (Shv.cpp)
     int ShvLoad(IArchiverStream& stream, std::wstring* wideArgument);
     int DhvLoad(IArchiverStream& stream, std::wstring* wideArgument);
+    // Reads the design body at base, appending records at index and colours at
+    // colour; (x, y) is the move to the body's origin on entry and its last
+    // position on return. 0, or 5 for a body past the stream or beyond the limits.
+    int ReadShvFile(IArchiverStream& stream, long base, int& index, int& colour, int& x, int& y,
+                    std::wstring* name, bool mirror, int dirX, int dirY, double scaleX, double scaleY);
+    // Writes a move (y down) as jumps of at most 80 units along its pixel line
+    // and a final stitch, growing the storage as needed.
+    void ConvertToJumpStitch(int dx, int dy, int& index);
     // TVK and VIP (Tvk.cpp, Vip.cpp)
     int TovenrikLoad(IArchiverStream& stream, ICharEncoding* encoding, ITvkVipCodec* codec);
     int VIPLoad(IArchiverStream& stream, ITvkVipCodec* codec);

@@ -31,6 +31,10 @@ int CStitches::ReadFormat(IArchiverStream& stream, Format format, [[maybe_unused
     case Brodix::StitchFormats::FormatPCS:
         return DravoLoad(stream, encoding);
     case Brodix::StitchFormats::FormatPEC: return BrotherPECLoad(stream);
+    case Brodix::StitchFormats::FormatJEF: return JefLoad(stream);
+    case Brodix::StitchFormats::FormatSEW: return SewLoad(stream);
+    case Brodix::StitchFormats::FormatSHV: return ShvLoad(stream, wideArgument);
+    case Brodix::StitchFormats::FormatDHV: return DhvLoad(stream, nullptr);
     default:
         return kStatusUnsupportedFormat;
     }
