@@ -12,6 +12,7 @@ cd "$(dirname "$0")/.."
 # their first input byte.
 targets=(
   "fuzz_stitch_formats 55 format:dst format:exp format:xxx format:10o format:jef format:sew format:pcs format:pec format:pes format:shv format:tvk format:vip format:art"
+  "fuzz_brother 20 format:pes format:pec"
 )
 
 # Format values by extension, as the engine numbers them.
