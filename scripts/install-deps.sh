@@ -8,6 +8,7 @@ packages=(
   clang llvm libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libsqlite3-dev
+  libplist-dev libsdbus-c++-dev dbus
 )
 
 missing=()
