@@ -8,6 +8,7 @@ packages=(
   clang llvm libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libsqlite3-dev
+  nlohmann-json3-dev
   libplist-dev libsdbus-c++-dev dbus
 )
 

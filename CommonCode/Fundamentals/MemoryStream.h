@@ -37,7 +37,8 @@ public:
             m_content.resize(m_position, 0);
         unsigned long const overwrite = std::min<unsigned long>(n, m_content.size() - m_position);
         auto const* bytes = static_cast<unsigned char const*>(buffer);
-        std::memcpy(m_content.data() + m_position, bytes, overwrite);
+        if (overwrite > 0)   // an empty vector's data() may be null
+            std::memcpy(m_content.data() + m_position, bytes, overwrite);
         m_content.insert(m_content.end(), bytes + overwrite, bytes + n);
         m_position += n;
         return n;

@@ -1,0 +1,357 @@
+// Brother card data and the PEC file reader. A stitch section is a byte code:
+// per axis a 7-bit step, or a 12-bit step flagged as stitch, jump or trim;
+// between steps colour changes and the end code. A PEC file is one such
+// section behind a fixed header with the colour list.
+#include "StitchFormats/Pec.h"
+#include "StitchFormats/Palettes.h"
+#include "StitchFormats/StitchBuildingArray.h"
+#include "StitchFormats/Stitches.h"
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Step forms, told apart by the high nibble of a step's first byte.
+constexpr unsigned char kLongStep = 0x80;
+constexpr unsigned char kJumpStep = 0x90;
+constexpr unsigned char kTrimStep = 0xA0;
+constexpr unsigned char kFirstCode = 0xB0;   // from here on a byte is a code, not a step
+constexpr unsigned char kFormMask = 0xF0;
+constexpr unsigned char kSevenBitMask = 0x7F;
+constexpr unsigned char kTwelveBitHighMask = 0x0F;
+
+// Codes found where an x step would begin.
+constexpr unsigned char kColourChange = 0xB0;        // followed by one ignored byte
+constexpr unsigned char kSkipNextByte = 0xE0;
+constexpr unsigned char kColourChangePrefix = 0xFE;  // FE B0 n
+constexpr unsigned char kEndCode = 0xFF;
+
+constexpr int kFeedJump = 1;
+constexpr int kFeedTrim = 3;
+
+// Stitch section header.
+constexpr unsigned char kSignature = 0x31;           // "1"
+constexpr unsigned char kScaleDesignUnits = 0xFF;    // any other scale byte means millimetres
+constexpr int kMillimetreScale = 10;
+constexpr unsigned char kWideExtents = 0xF0;         // 16-bit extents follow
+
+constexpr unsigned long kInitialCapacity = 50000;
+constexpr int kGrowBy = 2000;
+constexpr double kMaxStep = 80.0;
+
+// PEC file layout.
+constexpr char kPecMagic[] = "#PEC";
+constexpr std::size_t kMagicCompared = 4;
+constexpr std::size_t kMagicSize = 8;
+constexpr std::size_t kLabelSize = 32;
+constexpr std::size_t kThumbnailHeaderSize = 16;
+constexpr std::size_t kColourBlockSize = 384;
+constexpr unsigned long kPecStitchSectionPos = 520;
+constexpr int kBrotherColourType = 1;
+
+constexpr int kStatusNotPec = 4;
+constexpr int kStatusNoStitches = 4;   // a PEC file without a step, or too many records
+
+bool ReadByte(Brodix::IArchiverStream& stream, unsigned char& byte)
+{
+    return stream.Read(&byte, 1) == 1;
+}
+
+int SignedTwelve(unsigned char high, unsigned char low)
+{
+    unsigned char bytes[2] = {high, low};
+    return GetSignedTwelve(bytes);
+}
+
+// One stitch section being decoded into an array.
+class CardDataDecoder {
+public:
+    CardDataDecoder(Brodix::IArchiverStream& stream, CStitchBuildingArray& array, bool rotated, bool standalone)
+        : m_stream(stream), m_array(array), m_rotated(rotated), m_standalone(standalone), m_started(!standalone)
+    {
+    }
+
+    int ReadHeader();
+    int DecodeCodes();
+    bool Started() const { return m_started; }
+
+private:
+    enum class StepResult { Done, EndOfData, Refused };
+
+    StepResult DecodeMove(unsigned char first);
+    bool ReadStep(unsigned char first, int& value, int& feed);
+    void AddStitch(int x, int y);
+    void AddFeed(int x, int y, bool trim);
+    bool TrimAlreadyPending() const;
+    void AddColourChange();
+    void AddRecord(uint8_t flags);
+
+    Brodix::IArchiverStream& m_stream;
+    CStitchBuildingArray& m_array;
+    bool m_rotated;
+    bool m_standalone;
+    bool m_started;
+    unsigned long m_counter = 0;
+};
+
+int CardDataDecoder::ReadHeader()
+{
+    m_counter = GetByteCount(m_stream);
+    unsigned char signature = 0;
+    if (!ReadByte(m_stream, signature) || signature != kSignature)
+        return CStitches::kStatusRefused;
+    unsigned char scale = kScaleDesignUnits;
+    unsigned char format = 0;
+    ReadByte(m_stream, scale);
+    ReadByte(m_stream, format);
+    int width = 0;
+    int height = 0;
+    if (format == kWideExtents) {
+        unsigned char extents[4] = {};
+        m_stream.Read(extents, sizeof extents);
+        width = extents[0] | (extents[1] << 8);
+        height = extents[2] | (extents[3] << 8);
+    } else {
+        unsigned char heightByte = 0;
+        ReadByte(m_stream, heightByte);
+        width = format;
+        height = heightByte;
+    }
+    int const factor = scale == kScaleDesignUnits ? 1 : kMillimetreScale;
+    if (m_rotated)
+        m_array.SetMask(height * factor, width * factor);
+    else
+        m_array.SetMask(width * factor, height * factor);
+    return CStitches::kStatusOk;
+}
+
+int CardDataDecoder::DecodeCodes()
+{
+    while (CStitches::ValidateStitchCount(m_array.GetCount())) {
+        unsigned char code = 0;
+        if (!ReadByte(m_stream, code))
+            break;
+        if (code < kFirstCode) {
+            StepResult const result = DecodeMove(code);
+            if (result == StepResult::Refused)
+                return CStitches::kStatusRefused;
+            if (result == StepResult::EndOfData)
+                break;
+            continue;
+        }
+        unsigned char ignored = 0;
+        switch (code) {
+        case kColourChange:
+            ReadByte(m_stream, ignored);
+            AddColourChange();
+            break;
+        case kSkipNextByte:
+            ReadByte(m_stream, ignored);
+            break;
+        case kColourChangePrefix:
+            break;
+        case kEndCode:
+            if (m_standalone)
+                AddRecord(STITCH_END);
+            return CStitches::kStatusOk;
+        default:
+            return CStitches::kStatusRefused;
+        }
+    }
+    return CStitches::kStatusOk;
+}
+
+// Reads one axis: a short or long step, or a jump or trim step (feed 1 or 3).
+bool CardDataDecoder::ReadStep(unsigned char first, int& value, int& feed)
+{
+    feed = 0;
+    if (first < kJumpStep)
+        return GetNextStitch(m_stream, first, &value, &m_counter);
+    feed = GetFeed(m_stream, static_cast<char>(first), &value);
+    return feed != 0;
+}
+
+// An x step and its y step. Each axis is decoded in its own form, so a pair
+// whose y byte does not match its x byte still reads both steps; the pair is a
+// move when either step is a jump or trim, and a trim when its y step says so.
+CardDataDecoder::StepResult CardDataDecoder::DecodeMove(unsigned char first)
+{
+    int x = 0;
+    int y = 0;
+    int xFeed = 0;
+    int yFeed = 0;
+    if (!ReadStep(first, x, xFeed))
+        return StepResult::EndOfData;
+    unsigned char yFirst = 0;
+    if (!ReadByte(m_stream, yFirst))
+        return StepResult::EndOfData;
+    if (yFirst >= kFirstCode)
+        return StepResult::Refused;   // a code where the y step belongs
+    if (!ReadStep(yFirst, y, yFeed))
+        return StepResult::EndOfData;
+
+    // Card data counts y upwards like the records; rotated turns the design a quarter.
+    int const recordX = m_rotated ? y : x;
+    int const recordY = m_rotated ? x : -y;
+    if (xFeed == 0 && yFeed == 0)
+        AddStitch(recordX, recordY);
+    else
+        AddFeed(recordX, recordY, yFeed == kFeedTrim);
+    return StepResult::Done;
+}
+
+void CardDataDecoder::AddStitch(int x, int y)
+{
+    m_array.AddLongStitch(0, 0, x, y, kMaxStep, STITCH_NORMAL, true);
+    m_started = true;
+}
+
+void CardDataDecoder::AddFeed(int x, int y, bool trim)
+{
+    if (!m_started) {
+        // A PEC file's first move leads to the design's start and is not kept.
+        m_started = true;
+        return;
+    }
+    if (trim && !TrimAlreadyPending())
+        AddRecord(STITCH_TRIM);
+    m_array.AddLongStitch(0, 0, x, y, kMaxStep, STITCH_JUMP, false);
+}
+
+// True when the records end with a trim followed by one or more jumps: a trim
+// request inside a run of trimmed jumps asks for nothing new.
+bool CardDataDecoder::TrimAlreadyPending() const
+{
+    int index = m_array.GetCount() - 1;
+    int jumps = 0;
+    while (index >= 0 && m_array[index].flags == STITCH_JUMP) {
+        --index;
+        ++jumps;
+    }
+    return index >= 0 && jumps > 0 && m_array[index].flags == STITCH_TRIM;
+}
+
+void CardDataDecoder::AddColourChange()
+{
+    // A colour change before the first record only names the first colour.
+    if (m_array.GetCount() > 0)
+        AddRecord(STITCH_COLOUR);
+}
+
+void CardDataDecoder::AddRecord(uint8_t flags)
+{
+    CStitch record;
+    record.flags = flags;
+    m_array.Add(record);
+}
+
+} // namespace
+
+int GetSignedSeven(unsigned char* byte)
+{
+    int const value = *byte & kSevenBitMask;
+    return value >= 0x40 ? value - 0x80 : value;
+}
+
+int GetSignedTwelve(unsigned char* bytes)
+{
+    int const value = ((bytes[0] & kTwelveBitHighMask) << 8) | bytes[1];
+    return value >= 0x800 ? value - 0x1000 : value;
+}
+
+unsigned long GetByteCount(Brodix::IArchiverStream& stream)
+{
+    unsigned char bytes[3] = {};
+    stream.Read(bytes, 2);
+    if (bytes[0] != 0 || bytes[1] != 0)
+        return bytes[0] | (static_cast<unsigned long>(bytes[1]) << 8);
+    stream.Read(bytes, 3);
+    return bytes[0] | (static_cast<unsigned long>(bytes[1]) << 8) | (static_cast<unsigned long>(bytes[2]) << 16);
+}
+
+bool GetNextStitch(Brodix::IArchiverStream& stream, unsigned char first, int* value, unsigned long* counter)
+{
+    if (first >= kJumpStep)
+        return false;
+    if (first < kLongStep) {
+        *value = GetSignedSeven(&first);
+        return true;
+    }
+    unsigned char low = 0;
+    if (!ReadByte(stream, low))
+        return false;
+    if (counter != nullptr && *counter > 0)
+        --*counter;
+    *value = SignedTwelve(first, low);
+    return true;
+}
+
+int GetFeed(Brodix::IArchiverStream& stream, char first, int* value)
+{
+    auto const byte = static_cast<unsigned char>(first);
+    unsigned char const form = byte & kFormMask;
+    if (form != kJumpStep && form != kTrimStep)
+        return 0;
+    unsigned char low = 0;
+    if (!ReadByte(stream, low))
+        return 0;
+    *value = SignedTwelve(byte, low);
+    return form == kTrimStep ? kFeedTrim : kFeedJump;
+}
+
+std::pair<int, int> ReadCardData(Brodix::IArchiverStream& stream, CStitchBuildingArray* array, bool rotated,
+                                 char* /*colourBlock*/, bool standalone)
+{
+    // Room for 50,000 records up front, but never more than one per byte left
+    // to read: what the header of a tiny file announces costs nothing.
+    unsigned long const size = stream.GetSize();
+    unsigned long const remaining = size > stream.GetPos() ? size - stream.GetPos() : 0;
+    array->SetSize(static_cast<int>(std::min<unsigned long>(kInitialCapacity, remaining)), kGrowBy);
+    CardDataDecoder decoder(stream, *array, rotated, standalone);
+    int status = decoder.ReadHeader();
+    if (status == CStitches::kStatusOk)
+        status = decoder.DecodeCodes();
+    if (status != CStitches::kStatusOk)
+        return {status, array->GetCount()};
+    if (!decoder.Started() || !CStitches::ValidateStitchCount(array->GetCount()))
+        return {kStatusNoStitches, array->GetCount()};
+    return {CStitches::kStatusOk, array->GetCount()};
+}
+
+void CStitches::HandleBrotherColours(CStitches* stitches, unsigned char* colourBlock)
+{
+    int const count = colourBlock[0] + 1;
+    stitches->SetNumberColours(count);
+    for (int k = 0; k < count; ++k) {
+        // Palette indices count from 1; 0 and unknown indices come out black.
+        stitches->SetColour(k, GetBrotherRGB(colourBlock[1 + k] - 1));
+        stitches->SetManufacturer(k, kBrotherColourType);
+    }
+}
+
+int CStitches::BrotherPECLoad(IArchiverStream& stream)
+{
+    char magic[kMagicSize] = {};
+    if (stream.Read(magic, kMagicSize) != kMagicSize || std::memcmp(magic, kPecMagic, kMagicCompared) != 0)
+        return kStatusNotPec;
+    char skipped[kLabelSize];
+    stream.Read(skipped, kLabelSize);
+    stream.Read(skipped, kThumbnailHeaderSize);
+    unsigned char colourBlock[kColourBlockSize] = {};
+    stream.Read(colourBlock, kColourBlockSize);
+    stream.SetPos(kPecStitchSectionPos);
+    if (IsCanFileData(stream))
+        return kStatusRefused;
+
+    CStitchBuildingArray array;
+    auto const [status, count] =
+        ReadCardData(stream, &array, false, reinterpret_cast<char*>(colourBlock), true);
+    if (status != kStatusOk)
+        return status;
+    AllocStorage(count);
+    for (int i = 0; i < count; ++i)
+        PutStitch(i, array[i]);
+    HandleBrotherColours(this, colourBlock);
+    SizeDesign();
+    return kStatusOk;
+}

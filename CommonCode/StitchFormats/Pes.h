@@ -1,0 +1,31 @@
+// The PES reader: a version header followed by one Brother card-data block per
+// hoop position. Each block becomes one design; the blocks of a multi-position
+// hoop are placed relative to each other, and colours continue across blocks.
+#pragma once
+#include "StitchFormats/BaseReadWrite.h"
+#include "StitchFormats/PesHeaders.h"
+
+class CPESReadWrite : public CBaseReadWrite {
+public:
+    static constexpr int kStatusUnknownVersion = 2;   // a version no header class reads
+    static constexpr int kStatusNoWriter = 6;
+
+    using CBaseReadWrite::CBaseReadWrite;
+
+    // Writing PES is not part of this library.
+    int Save(IArchiverRetriever& retriever, ISaveInformation* information, ITvkVipCodec* codec) override;
+    int Load(IArchiverStream& stream, ICharEncoding* encoding, ITvkVipCodec* codec, IZLib* zlib,
+             std::wstring* wideArgument) override;
+
+    // 0, 2 (unknown version, or several blocks on a single-position hoop), 4 or 5.
+    int BrotherPESLoad(IArchiverStream& stream, ICharEncoding* encoding);
+
+    // The hoop position rectangles (tenths of a millimetre) of the header's hoop
+    // type; returns their number and writes them when rects is not null.
+    static int GetHoopRects(BasePESHeader* header, RectI* rects);
+    // The hoop position of a block from its 48-byte block header; -1 for a
+    // custom grid cell outside the grid.
+    static int GetHoopPos(BasePESHeader* header, unsigned char* blockHeader);
+    // out[k] = the RGB of Brother palette index indices[k] (counted from 1).
+    static void HandleBrotherColoursEx(int* out, int n, unsigned char* indices);
+};

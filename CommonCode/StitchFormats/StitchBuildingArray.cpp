@@ -1,0 +1,126 @@
+// The growable record array and its long-move splitter. Growth is bounded by
+// the readers' record limit, so no input can make it grow without end.
+#include "StitchFormats/StitchBuildingArray.h"
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+constexpr int kMergeableRest = 5;   // a rest this small joins the last record
+
+int RoundHalfAwayFromZero(double v)
+{
+    return v > 0 ? static_cast<int>(std::trunc(v + 0.5)) : -static_cast<int>(std::trunc(0.5 - v));
+}
+
+} // namespace
+
+void CStitchBuildingArray::SetSize(int capacity, int growBy)
+{
+    capacity = std::clamp(capacity, 0, kMaxRecords);
+    m_records = std::make_unique<CStitch[]>(static_cast<std::size_t>(capacity));
+    m_capacity = capacity;
+    // A growth of zero would never make room.
+    m_growthStep = growBy > 0 ? growBy : kDefaultGrowth;
+    m_count = 0;
+}
+
+// Grows by the growth step, or by half the capacity once that is more, so that
+// filling the array stays linear in its length.
+void CStitchBuildingArray::Resize()
+{
+    long long const growth = std::max<long long>(m_growthStep, m_capacity / 2);
+    int const capacity = static_cast<int>(std::min<long long>(m_capacity + growth, kMaxRecords));
+    auto records = std::make_unique<CStitch[]>(static_cast<std::size_t>(capacity));
+    std::copy(m_records.get(), m_records.get() + m_count, records.get());
+    m_records = std::move(records);
+    m_capacity = capacity;
+}
+
+bool CStitchBuildingArray::Add(CStitch const& stitch)
+{
+    if (!m_records)
+        SetSize(m_growthStep, m_growthStep);
+    if (m_count >= m_capacity)
+        Resize();
+    if (m_count >= m_capacity) {
+        m_overflowed = true;
+        return false;
+    }
+    m_records[m_count++] = stitch;
+    return true;
+}
+
+void CStitchBuildingArray::AddLongStitch(int x1, int y1, int x2, int y2, double maxStep, uint8_t lastFlags,
+                                         bool addIfNoMove)
+{
+    if (x1 == x2 && y1 == y2) {
+        if (addIfNoMove)
+            Add(CStitch{lastFlags, 0, 0});
+        return;
+    }
+    if (!(maxStep >= 1.0))
+        return;
+    double const dx = static_cast<double>(x2) - x1;
+    double const dy = static_cast<double>(y2) - y1;
+    double const length = std::hypot(dx, dy);
+    long long const steps = static_cast<long long>(length / maxStep);
+    int const sx = RoundHalfAwayFromZero(dx * maxStep / length);
+    int const sy = RoundHalfAwayFromZero(dy * maxStep / length);
+    // Once the array is full the rest of a hostile move is not worth walking.
+    for (long long i = 0; i < steps; ++i)
+        if (!Add(CStitch{STITCH_JUMP, static_cast<int8_t>(sx), static_cast<int8_t>(sy)}))
+            return;
+    long long const rx = x2 - (x1 + steps * sx);
+    long long const ry = y2 - (y1 + steps * sy);
+    if (std::llabs(rx) <= kMergeableRest && std::llabs(ry) <= kMergeableRest) {
+        if (steps >= 1) {
+            CStitch& last = m_records[m_count - 1];
+            last.flags = lastFlags;
+            last.dx = static_cast<int8_t>(last.dx + rx);
+            last.dy = static_cast<int8_t>(last.dy + ry);
+        } else if (rx != 0 || ry != 0) {
+            Add(CStitch{lastFlags, static_cast<int8_t>(rx), static_cast<int8_t>(ry)});
+        }
+        return;
+    }
+    Add(CStitch{lastFlags, static_cast<int8_t>(rx), static_cast<int8_t>(ry)});
+}
+
+void CStitchBuildingArray::GetNeedlePosition(int* x, int* y) const
+{
+    int sumX = 0, sumY = 0;
+    for (int i = 0; i < m_count; ++i) {
+        CStitch const& s = m_records[i];
+        if (s.flags == STITCH_NORMAL || s.flags == STITCH_JUMP) {
+            sumX += s.dx;
+            sumY += s.dy;
+        }
+    }
+    if (x != nullptr)
+        *x = sumX;
+    if (y != nullptr)
+        *y = sumY;
+}
+
+void CStitchBuildingArray::ClearStitches()
+{
+    m_records.reset();
+    m_count = 0;
+    m_capacity = 0;
+    m_overflowed = false;
+}
+
+void CStitchBuildingArray::RemoveInitialJumpStitches()
+{
+    int first = 0;
+    while (first < m_count && m_records[first].flags == STITCH_JUMP)
+        ++first;
+    if (first == 0)
+        return;
+    auto records = std::make_unique<CStitch[]>(static_cast<std::size_t>(m_capacity));
+    std::copy(m_records.get() + first, m_records.get() + m_count, records.get());
+    m_records = std::move(records);
+    m_count -= first;
+}

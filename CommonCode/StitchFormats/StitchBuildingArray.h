@@ -1,0 +1,57 @@
+// A growable array of relative records for readers that cannot size their
+// storage up front (Brother card data, PCS), with the splitter that turns a
+// move of any length into records of bounded steps.
+#pragma once
+#include "StitchFormats/Stitches.h"
+#include <cstdint>
+#include <memory>
+
+class CStitchBuildingArray {
+public:
+    static constexpr int kDefaultGrowth = 4000;
+    // One record beyond the readers' limit, so that a reader can tell "too many".
+    static constexpr int kMaxRecords = CStitches::kMaxStitchCount + 1;
+
+    CStitchBuildingArray() = default;
+    virtual ~CStitchBuildingArray() = default;
+    CStitchBuildingArray(CStitchBuildingArray const&) = delete;
+    CStitchBuildingArray& operator=(CStitchBuildingArray const&) = delete;
+
+    void SetSize(int capacity, int growBy);
+    void Resize();
+    // False (record dropped) once kMaxRecords are held.
+    bool Add(CStitch const& stitch);
+    // Appends the move from (x1, y1) to (x2, y2) as jumps of at most maxStep
+    // units and a last record of kind lastFlags; see the .cpp for the rest rule.
+    void AddLongStitch(int x1, int y1, int x2, int y2, double maxStep, uint8_t lastFlags, bool addIfNoMove);
+    // Sum of the steps of all stitch and jump records.
+    void GetNeedlePosition(int* x, int* y) const;
+
+    void SetMask(int x, int y)
+    {
+        m_maskX = x;
+        m_maskY = y;
+    }
+    int GetMaskX() const { return m_maskX; }
+    int GetMaskY() const { return m_maskY; }
+
+    void ClearStitches();
+    // Drops the leading jumps; their steps are lost.
+    void RemoveInitialJumpStitches();
+
+    int GetCount() const { return m_count; }
+    CStitch const* GetStitches() const { return m_records.get(); }
+    CStitch const& operator[](int index) const { return m_records[index]; }
+    CStitch& operator[](int index) { return m_records[index]; }
+    // True once a record had to be dropped at kMaxRecords.
+    bool HasOverflowed() const { return m_overflowed; }
+
+private:
+    std::unique_ptr<CStitch[]> m_records;
+    int m_count = 0;
+    int m_capacity = 0;
+    int m_growthStep = kDefaultGrowth;
+    int m_maskX = 0;
+    int m_maskY = 0;
+    bool m_overflowed = false;
+};

@@ -1,0 +1,255 @@
+// Conversion between the relative records of CStitches and the absolute
+// stitches of a common design, and the splitting of moves that do not fit one
+// record.
+#include "Fundamentals/SimpleDesign.h"
+#include "StitchFormats/Stitches.h"
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+using Brodix::CAbsStitch;
+using Brodix::ColourData;
+using Brodix::CommonTypes::PointI;
+
+namespace {
+
+// Moves written back into records stay a few units inside the signed-byte
+// range, so a merged rest of up to 5 units still fits.
+constexpr double kRecordStep = 120.0;
+constexpr int kMergeableRest = 5;
+
+int RoundHalfAwayFromZero(double v)
+{
+    return v > 0 ? static_cast<int>(std::trunc(v + 0.5)) : -static_cast<int>(std::trunc(0.5 - v));
+}
+
+// Keeps hostile step sums inside the design's 32-bit coordinates.
+int ClampCoordinate(long long v)
+{
+    return static_cast<int>(std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+int CStitches::ColourTypeFor(int index, bool useStoredTypes) const
+{
+    return useStoredTypes ? GetManufacturer(index) : m_defaultColourType;
+}
+
+int CStitches::ConvertToAbsolute(IDesign& design, PointI origin, bool useStoredTypes, bool addJumps)
+{
+    if (auto* simple = dynamic_cast<Brodix::CSimpleDesign*>(&design))
+        simple->ReserveStitches(design.GetStitchCount() + static_cast<std::size_t>(m_count) + 1);
+
+    // Colour-change records number colours from the design's own count, so a
+    // design that already holds colours keeps its stitches pointing right.
+    int const firstDesignColour = static_cast<int>(design.GetColourCount());
+    ColourData colour;
+    GetNearestColourData(colour, GetColour(0), ColourTypeFor(0, useStoredTypes));
+    design.AddColourStitch(colour, origin, false);
+    int nextColour = 1;
+
+    long long x = origin.x, y = origin.y;
+    CAbsStitch stitch;
+    stitch.colourIndex = firstDesignColour;
+    auto add = [&](uint8_t type) {
+        stitch.position = PointI{ClampCoordinate(x), ClampCoordinate(y)};
+        stitch.type = type;
+        design.AddStitch(stitch);
+    };
+
+    for (int i = 0; i < m_count; ++i) {
+        switch (m_flags[i]) {
+        case STITCH_NORMAL:
+            x += m_dx[i];
+            y -= m_dy[i];
+            add(CAbsStitch::Normal);
+            break;
+        case STITCH_JUMP:
+            x += m_dx[i];
+            y -= m_dy[i];
+            if (addJumps)
+                add(CAbsStitch::Jump);
+            break;
+        case STITCH_STOP:
+            add(CAbsStitch::Stop);
+            break;
+        case STITCH_TRIM:
+            add(CAbsStitch::Trim);
+            break;
+        case STITCH_COLOUR: {
+            int const k = nextColour++;
+            GetNearestColourData(colour, GetColour(k), ColourTypeFor(k, useStoredTypes));
+            design.AddColourStitch(colour, PointI{ClampCoordinate(x), ClampCoordinate(y)}, false);
+            stitch.colourIndex = firstDesignColour + k;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return nextColour;
+}
+
+void CStitches::StitchOutPut(std::vector<CStitch>& out, int x1, int y1, int x2, int y2, uint8_t midFlags,
+                             uint8_t lastFlags, double maxStep)
+{
+    if ((x1 == x2 && y1 == y2) || !(maxStep >= 1.0))
+        return;
+    double const dx = static_cast<double>(x2) - x1;
+    double const dy = static_cast<double>(y2) - y1;
+    double const length = std::hypot(dx, dy);
+    long long const steps = static_cast<long long>(length / maxStep);
+    int const sx = RoundHalfAwayFromZero(dx * maxStep / length);
+    int const sy = RoundHalfAwayFromZero(dy * maxStep / length);
+    for (long long i = 0; i < steps; ++i)
+        out.push_back(CStitch{midFlags, static_cast<int8_t>(sx), static_cast<int8_t>(sy)});
+    long long const rx = x2 - (x1 + steps * sx);
+    long long const ry = y2 - (y1 + steps * sy);
+    bool const smallRest = std::llabs(rx) <= kMergeableRest && std::llabs(ry) <= kMergeableRest;
+    if (smallRest && steps >= 1 && out.size() >= 2) {
+        CStitch& last = out.back();
+        last.flags = lastFlags;
+        last.dx = static_cast<int8_t>(last.dx + rx);
+        last.dy = static_cast<int8_t>(last.dy + ry);
+        return;
+    }
+    out.push_back(CStitch{lastFlags, static_cast<int8_t>(rx), static_cast<int8_t>(ry)});
+}
+
+// Rebuilds records and colours from design, each colour through the catalogue
+// that names it. Jumps are kept as jump records; noTrailingJump drops the moves
+// after the last needle position.
+void CStitches::ConvertFromAbsolute(IDesign const& design, bool noTrailingJump)
+{
+    ClearStitches();
+    std::vector<CStitch> records;
+    records.reserve(design.GetStitchCount() + 2);
+    std::vector<unsigned> colours;
+    std::vector<int> colourTypes;
+
+    int x = 0, y = 0;
+    bool pendingMove = false;
+    int pendingX = 0, pendingY = 0;
+    auto emitPendingMove = [&] {
+        if (!pendingMove)
+            return;
+        StitchOutPut(records, x, y, pendingX, pendingY, STITCH_JUMP, STITCH_JUMP, kRecordStep);
+        x = pendingX;
+        y = pendingY;
+        pendingMove = false;
+    };
+
+    auto reader = Brodix::HoldIterator(design.GetStitchReader());
+    for (reader ? reader->First() : void(); reader && !reader->IsDone(); reader->Next()) {
+        CAbsStitch const s = reader->GetCurrentItem();
+        switch (s.type) {
+        case CAbsStitch::Normal:
+            emitPendingMove();
+            StitchOutPut(records, x, y, s.position.x, s.position.y, STITCH_JUMP, STITCH_NORMAL, kRecordStep);
+            if (s.position.x == x && s.position.y == y)
+                records.push_back(CStitch{STITCH_NORMAL, 0, 0});
+            x = s.position.x;
+            y = s.position.y;
+            break;
+        case CAbsStitch::Jump:
+            pendingMove = true;
+            pendingX = s.position.x;
+            pendingY = s.position.y;
+            break;
+        case CAbsStitch::ColourChange: {
+            ColourData colour = static_cast<unsigned long>(s.colourIndex) < design.GetColourCount()
+                                    ? design.GetColour(static_cast<unsigned long>(s.colourIndex))
+                                    : ColourData::Default();
+            unsigned rgb = colour.colours[0];
+            colourTypes.push_back(GetVipFormatColours(rgb, colour));
+            colours.push_back(rgb);
+            pendingMove = true;
+            pendingX = s.position.x;
+            pendingY = s.position.y;
+            if (colours.size() > 1) {
+                emitPendingMove();
+                records.push_back(CStitch{STITCH_COLOUR, 0, 0});
+            }
+            break;
+        }
+        case CAbsStitch::Stop:
+            records.push_back(CStitch{STITCH_STOP, 0, 0});
+            break;
+        case CAbsStitch::Trim:
+            records.push_back(CStitch{STITCH_TRIM, 0, 0});
+            break;
+        default:
+            break;
+        }
+    }
+    if (!noTrailingJump)
+        emitPendingMove();
+    records.push_back(CStitch{STITCH_END, 0, 0});
+
+    AllocStorage(static_cast<int>(records.size()));
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        CStitch r = records[i];
+        r.dy = static_cast<int8_t>(-r.dy);   // records count y upwards
+        PutStitch(static_cast<int>(i), r);
+    }
+    if (colours.empty()) {
+        colours.push_back(0);
+        colourTypes.push_back(m_defaultColourType);
+    }
+    SetNumberColours(static_cast<int>(colours.size()));
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        SetColour(static_cast<int>(i), colours[i]);
+        SetManufacturer(static_cast<int>(i), colourTypes[i]);
+    }
+}
+
+namespace {
+
+// Writes the move in steps of at most step units; the final record has
+// lastFlags and takes up a rest of up to 5 units.
+void PutLongMove(CStitches* stitches, int x0, int y0, int x1, int y1, double step, int& index, uint8_t lastFlags)
+{
+    if (stitches == nullptr || (x0 == x1 && y0 == y1) || !(step > 0))
+        return;
+    double const dx = static_cast<double>(x1) - x0;
+    double const dy = static_cast<double>(y1) - y0;
+    double const length = std::hypot(dx, dy);
+    long long const steps = static_cast<long long>(length / step);
+    int const sx = RoundHalfAwayFromZero(dx * step / length);
+    int const sy = RoundHalfAwayFromZero(dy * step / length);
+    CStitch const jump{STITCH_JUMP, static_cast<int8_t>(sx), static_cast<int8_t>(sy)};
+    // The storage bounds the work: a move longer than the file could hold ends there.
+    long long written = 0;
+    for (; written < steps && index < stitches->GetCount(); ++written)
+        stitches->PutStitch(index++, jump);
+    long long const rx = x1 - (x0 + steps * sx);
+    long long const ry = y1 - (y0 + steps * sy);
+    bool const smallRest = std::llabs(rx) <= kMergeableRest && std::llabs(ry) <= kMergeableRest;
+    if (smallRest && steps >= 1) {
+        if (written < steps || index < 1)
+            return;
+        CStitch last = *stitches->GetStitch(index - 1);
+        last.flags = lastFlags;
+        last.dx = static_cast<int8_t>(last.dx + rx);
+        last.dy = static_cast<int8_t>(last.dy + ry);
+        stitches->PutStitch(index - 1, last);
+        return;
+    }
+    if (smallRest && rx == 0 && ry == 0)
+        return;
+    if (stitches->PutStitch(index, CStitch{lastFlags, static_cast<int8_t>(rx), static_cast<int8_t>(ry)}) == 0)
+        ++index;
+}
+
+} // namespace
+
+void LongStitchPut(CStitches* stitches, int x0, int y0, int x1, int y1, double step, int& index)
+{
+    PutLongMove(stitches, x0, y0, x1, y1, step, index, STITCH_NORMAL);
+}
+
+void LongJumpStitchPut(CStitches* stitches, int x0, int y0, int x1, int y1, double step, int& index)
+{
+    PutLongMove(stitches, x0, y0, x1, y1, step, index, STITCH_JUMP);
+}

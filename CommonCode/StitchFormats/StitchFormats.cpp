@@ -1,0 +1,110 @@
+// Loading any machine format but VP3 into common designs: an object-style
+// reader where the factory has one (PES), otherwise the relative stitch
+// container; then the colour changes are put where the rest of the system
+// expects them.
+#include "StitchFormats/StitchFormats.h"
+#include "Fundamentals/SimpleDesign.h"
+#include "StitchFormats/BaseReadWrite.h"
+#include "StitchFormats/ColourRules.h"
+#include "StitchFormats/Stitches.h"
+
+namespace Brodix::StitchFormats {
+
+namespace {
+
+// The object reader's designs are appended through fill; returns its status.
+template <typename Fill>
+int LoadWithObjectReader(CBaseReadWrite& reader, IArchiverStream& stream, int colourType, ICharEncoding* encoding,
+                         ITvkVipCodec* codec, IZLib* zlib, std::wstring* wideArgument, Fill&& fill)
+{
+    reader.SetColourType(colourType);
+    int const status = reader.Load(stream, encoding, codec, zlib, wideArgument);
+    if (status == 0)
+        fill(reader);
+    return status;
+}
+
+int LoadIntoDesign(IDesign& design, CStitches& stitches, Format format)
+{
+    stitches.ConvertToAbsolute(design, CommonTypes::PointI{0, 0}, format == FormatVIP, false);
+    design.SetDesignNotes(stitches.GetWideNotes());
+    ConvertStitchesForColourRules(design, NewColourRules);
+    return 0;
+}
+
+} // namespace
+
+int Load(IDesign& target, IArchiverStream& stream, int colourType, Format format, ICharEncoding* encoding,
+         ITvkVipCodec* codec, IZLib* zlib, std::wstring* wideArgument)
+{
+    if (auto reader = CReadWriteFactory::CreateRWObject(format, nullptr)) {
+        return LoadWithObjectReader(*reader, stream, colourType, encoding, codec, zlib, wideArgument,
+                                    [&](CBaseReadWrite& r) {
+                                        r.GetDesign(target);
+                                        ConvertStitchesForColourRules(target, NewColourRules);
+                                    });
+    }
+    CStitches stitches(colourType);
+    int const status = stitches.Load(stream, format, encoding, codec, zlib, wideArgument);
+    if (status != 0)
+        return status;
+    return LoadIntoDesign(target, stitches, format);
+}
+
+int Load(std::vector<std::shared_ptr<IDesign>>& designs, IArchiverStream& stream, int colourType, Format format,
+         ICharEncoding* encoding, ITvkVipCodec* codec, IZLib* zlib, std::wstring* wideArgument)
+{
+    if (auto reader = CReadWriteFactory::CreateRWObject(format, nullptr)) {
+        return LoadWithObjectReader(*reader, stream, colourType, encoding, codec, zlib, wideArgument,
+                                    [&](CBaseReadWrite& r) {
+                                        std::size_t const first = designs.size();
+                                        r.GetDesigns(designs);
+                                        for (std::size_t i = first; i < designs.size(); ++i)
+                                            if (designs[i])
+                                                ConvertStitchesForColourRules(*designs[i], NewColourRules);
+                                    });
+    }
+    CStitches stitches(colourType);
+    int const status = stitches.Load(stream, format, encoding, codec, zlib, wideArgument);
+    if (status != 0)
+        return status;
+    auto design = std::make_shared<CSimpleDesign>();
+    designs.push_back(design);
+    return LoadIntoDesign(*design, stitches, format);
+}
+
+void ConvertStitchesForColourRules(IDesign& design, EColourRulesType rules)
+{
+    std::vector<CAbsStitch> stitches;
+    {
+        auto reader = HoldIterator(design.GetStitchReader());
+        if (!reader)
+            return;
+        stitches.reserve(design.GetStitchCount());
+        for (reader->First(); !reader->IsDone(); reader->Next())
+            stitches.push_back(reader->GetCurrentItem());
+    }
+    std::vector<ColourData> colours;
+    colours.reserve(design.GetColourCount());
+    CSimpleDesign::GrabColours(design, std::back_inserter(colours));
+
+    if (rules == NewColourRules)
+        StitchAlgorithms::ConvertStitchesToNewColourRules(stitches, colours);
+    else if (rules == OldColourRules)
+        StitchAlgorithms::ConvertStitchesToOldColourRules(stitches, colours);
+
+    design.ClearStitchesAndColours();
+    if (auto* simple = dynamic_cast<CSimpleDesign*>(&design))
+        simple->ReserveStitches(stitches.size());
+    // A colour change without a colour of its own gets the default thread.
+    auto colour = colours.begin();
+    for (CAbsStitch const& s : stitches) {
+        if (s.type == CAbsStitch::ColourChange)
+            design.AddColourStitch(colour != colours.end() ? *colour++ : ColourData::Default(), s.position,
+                                   s.colourChangeFlag);
+        else
+            design.AddStitch(s);
+    }
+}
+
+} // namespace Brodix::StitchFormats

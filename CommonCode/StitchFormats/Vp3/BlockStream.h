@@ -1,0 +1,39 @@
+// Confines reading to one class block: bytes past the block's end, or past
+// the end of the underlying stream, are not there. Every class block is read
+// through one, so a hostile length can neither lead a reader into the next
+// block nor make it allocate for bytes that the input does not hold.
+#pragma once
+#include "Fundamentals/ArchiverStream.h"
+#include <algorithm>
+#include <cstdint>
+
+namespace Brodix::Vp3Lib {
+
+class CBlockStream final : public IArchiverStream {
+public:
+    CBlockStream(IArchiverStream& inner, uint64_t end)
+        : m_inner(inner), m_end(std::min<uint64_t>(end, inner.GetSize()))
+    {
+    }
+
+    unsigned long Read(void* buffer, unsigned long n) override
+    {
+        unsigned long const position = m_inner.GetPos();
+        if (position >= m_end)
+            return 0;
+        return m_inner.Read(buffer, std::min<unsigned long>(n, m_end - position));
+    }
+    // Reading never writes.
+    unsigned long Write(void const*, unsigned long) override { return 0; }
+    unsigned long GetPos() override { return m_inner.GetPos(); }
+    void SetPos(unsigned long position) override { m_inner.SetPos(position); }
+    bool Flush() override { return true; }
+    unsigned long GetSize() override { return m_end; }
+    bool IsEOF() override { return m_inner.GetPos() >= m_end; }
+
+private:
+    IArchiverStream& m_inner;
+    unsigned long m_end;
+};
+
+} // namespace Brodix::Vp3Lib

@@ -1,0 +1,197 @@
+// Design objects: building one from a design of the model, writing it, and
+// reading it back with its stitch blocks.
+#include "StitchFormats/Vp3/PatternCompositeDesign.h"
+
+#include "Fundamentals/DesignNotes.h"
+#include "StitchFormats/Vp3/BlockStream.h"
+#include "StitchFormats/Vp3/PatternStitch.h"
+#include "StitchFormats/Vp3/VP3Values.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Brodix::Vp3Lib {
+namespace {
+
+constexpr unsigned char kMirrorXBit = 0b01;
+constexpr unsigned char kMirrorYBit = 0b10;
+constexpr unsigned char kOptionFlag0Bit = 0b01;
+constexpr unsigned char kOptionFlag1Bit = 0b10;
+constexpr unsigned char kExtraDataBit = 0b01;
+constexpr unsigned long kClassHeaderSize = 7;
+
+int32_t Fixed(double value, unsigned char precision)
+{
+    return static_cast<int32_t>(std::trunc(std::ldexp(value, precision)));
+}
+
+double Unfixed(int32_t value, unsigned char precision) { return std::ldexp(static_cast<double>(value), -precision); }
+
+} // namespace
+
+void CPlacement::Write(IArchiverStream& stream, unsigned char precision) const
+{
+    using Vp3Lib::Write;
+    Write(stream, centre.x);
+    Write(stream, centre.y);
+    Write(stream, transformFlags);
+    Write(stream, rotation);
+    for (int32_t const value : {left, right, bottom, top, width, height})
+        Write(stream, value);
+    std::wstring const text = ConvertNewLines(notes.c_str(), L"\n");
+    Write(stream, &text);
+    Write(stream, settings[0]);
+    Write(stream, settings[1]);
+    for (double const entry : {matrix.m00, matrix.m01, matrix.m10, matrix.m11})
+        Write(stream, Fixed(entry, precision));
+    Write(stream, codes, sizeof codes);
+    Write(stream, static_cast<unsigned char>((optionFlag0 ? kOptionFlag0Bit : 0) | (optionFlag1 ? kOptionFlag1Bit : 0)));
+}
+
+void CPlacement::Read(IArchiverStream& stream, unsigned char precision)
+{
+    using Vp3Lib::Read;
+    Read(stream, centre.x);
+    Read(stream, centre.y);
+    Read(stream, transformFlags);
+    Read(stream, rotation);
+    for (int32_t* value : {&left, &right, &bottom, &top, &width, &height})
+        Read(stream, *value);
+    Read(stream, &notes);
+    Read(stream, settings[0]);
+    Read(stream, settings[1]);
+    int32_t entries[4] = {};
+    for (int32_t& entry : entries)
+        Read(stream, entry);
+    matrix = CMatrix2x2(Unfixed(entries[0], precision), Unfixed(entries[1], precision),
+                        Unfixed(entries[2], precision), Unfixed(entries[3], precision));
+    Read(stream, codes, sizeof codes);
+    unsigned char options = 0;
+    Read(stream, options);
+    optionFlag0 = (options & kOptionFlag0Bit) != 0;
+    optionFlag1 = (options & kOptionFlag1Bit) != 0;
+}
+
+CMatrix2x2 CPlacement::Transform() const
+{
+    return CalculateTMatrix((transformFlags & kMirrorYBit) != 0, (transformFlags & kMirrorXBit) != 0, rotation,
+                            matrix);
+}
+
+void CPatternCompositeDesign::SetupNullEmbroidery()
+{
+    m_producer = GetProducerString();
+    m_placement = CPlacement{};
+    m_placement.optionFlag0 = true;
+    m_transform = CMatrix2x2();
+    CleanSubclasses();
+}
+
+bool CPatternCompositeDesign::Load(IDesign const& design, CommonTypes::PointI const* reference)
+{
+    CleanSubclasses();
+    if (design.GetStitchCount() == 0) {
+        SetupNullEmbroidery();
+        return true;
+    }
+    int64_t const rx = reference != nullptr ? reference->x : 0;
+    int64_t const ry = reference != nullptr ? reference->y : 0;
+    CommonTypes::RectI const rect = design.GetDesignRectangle();
+    int64_t const l = rect.left, t = rect.top, r = rect.right, b = rect.bottom;
+
+    m_producer = GetProducerString();
+    m_placement = CPlacement{};
+    m_placement.centre = {Wrap32((r + l) * 50 - rx), Wrap32(ry - (b + t) * 50)};
+    m_placement.left = Wrap32((l - r) * 50);
+    m_placement.right = Wrap32((r - l) * 50);
+    m_placement.bottom = Wrap32((t - b) * 50);
+    m_placement.top = Wrap32((b - t) * 50);
+    m_placement.width = Wrap32((r - l) * 100);
+    m_placement.height = Wrap32((b - t) * 100);
+    m_placement.notes = design.GetDesignNotes();
+    m_transform = CMatrix2x2();
+
+    // One reader for all blocks: each block consumes its own colour block.
+    auto const reader = HoldIterator(design.GetStitchReader());
+    reader->First();
+    unsigned long const colours = design.GetColourCount();
+    for (unsigned long i = 0; i < colours; ++i) {
+        auto block = std::make_unique<CPatternStitch>();
+        if (block->ConvertToStitchData(design, *reader, rect))
+            m_subclasses.push_back(std::move(block));
+    }
+    return true;
+}
+
+unsigned int CPatternCompositeDesign::SerializeWrite(IArchiverStream& stream) const
+{
+    CWriteClassInfoBlock const block(&stream, {kClassDesign, 0, 0, 0});
+    m_placement.Write(stream, m_precision);
+    Write(stream, static_cast<unsigned char>(0));   // no extra data
+    Write(stream, &m_producer);
+    Write(stream, static_cast<unsigned short>(m_subclasses.size()));
+    for (auto const& child : m_subclasses)
+        child->SerializeWrite(stream);
+    return kStatusOK;
+}
+
+unsigned int CPatternCompositeDesign::SerializeRead(IArchiverStream& stream, unsigned char)
+{
+    CleanSubclasses();
+    m_placement.Read(stream, m_precision);
+    unsigned char extra = 0;
+    Read(stream, extra);
+    if ((extra & kExtraDataBit) != 0) {
+        unsigned int extraLength = 0;
+        Read(stream, extraLength);
+        Read(stream, static_cast<char*>(nullptr), extraLength);
+    }
+    Read(stream, &m_producer);
+    unsigned short count = 0;
+    Read(stream, count);
+    m_transform = m_placement.Transform();
+
+    unsigned int status = kStatusOK;
+    for (unsigned short i = 0; i < count; ++i) {
+        // A child list that runs past the block holds headers of no class.
+        if (Remaining(stream) < kClassHeaderSize)
+            return std::max(status, kStatusUnexpectedClass);
+        CPatternClassHeader header;
+        ReadClassInfo(stream, header);
+        unsigned int childStatus = kStatusUnexpectedClass;
+        if (header.classID == kClassStitch && header.version != 0) {
+            childStatus = kStatusUnreadable;
+        } else if (header.classID == kClassStitch) {
+            auto block = std::make_unique<CPatternStitch>();
+            CBlockStream blockStream(stream, header.endPosition);
+            childStatus = block->SerializeRead(blockStream, header.version);
+            if (childStatus == kStatusOK) {
+                block->SetPrecision(m_precision);
+                m_subclasses.push_back(std::move(block));
+                continue;
+            }
+        }
+        SkipClass(stream, header);
+        if (Private::IsCriticalError(childStatus))
+            return status;
+        status = std::max(status, childStatus);
+    }
+    return status;
+}
+
+bool CPatternCompositeDesign::ExtractStitchData(IDesign& design, CHiResVector origin)
+{
+    CHiResVector const blockOrigin{Wrap32(static_cast<int64_t>(origin.x) + m_placement.centre.x),
+                                   Wrap32(static_cast<int64_t>(origin.y) + m_placement.centre.y)};
+    for (auto& child : m_subclasses) {
+        if (child->GetClassID() != kClassStitch)
+            continue;
+        auto& block = static_cast<CPatternStitch&>(*child);
+        block.SetTransform(m_transform);
+        if (block.GetStitchData_Begin() != block.GetStitchData_End() && !block.ExtractStitchData(design, blockOrigin))
+            return false;
+    }
+    return true;
+}
+
+} // namespace Brodix::Vp3Lib

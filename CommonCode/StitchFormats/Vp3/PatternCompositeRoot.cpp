@@ -1,0 +1,168 @@
+// The root object: gathering designs into a file and reading them out again.
+#include "StitchFormats/Vp3/PatternCompositeRoot.h"
+
+#include "Fundamentals/DesignNotes.h"
+#include "Fundamentals/SimpleDesign.h"
+#include "StitchFormats/Vp3/PatternChildren.h"
+#include "StitchFormats/Vp3/PatternCompositeDesign.h"
+#include "StitchFormats/Vp3/PatternCompositeSeq.h"
+#include "StitchFormats/Vp3/VP3Values.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace Brodix::Vp3Lib {
+namespace {
+
+constexpr unsigned char kPrecision = 12;
+
+CommonTypes::PointI ReferencePoint(IDesign const& design, CommonTypes::PointI const* offset)
+{
+    CommonTypes::PointI point;
+    if (offset != nullptr) {
+        point = *offset;
+    } else if (design.GetStitchCount() > 0) {
+        auto const reader = HoldIterator(design.GetStitchReader());
+        reader->First();
+        point = reader->GetCurrentItem().position;
+    }
+    return {Wrap32(static_cast<int64_t>(point.x) * 100), Wrap32(static_cast<int64_t>(point.y) * 100)};
+}
+
+} // namespace
+
+bool CPatternCompositeRoot::Load(IDesign const& design, CommonTypes::PointI const* offset, bool first)
+{
+    if (first) {
+        CleanSubclasses();
+        m_stitchCount = 0;
+        m_colourBlockCount = 0;
+        m_notes.clear();
+    }
+    std::wstring const notes = design.GetDesignNotes();
+    if (!notes.empty())
+        m_notes = m_notes.empty() ? notes : MakeMergedNotes(m_notes, notes, true);
+
+    CommonTypes::RectI const rect = design.GetDesignRectangle();
+    CommonTypes::PointI const reference = ReferencePoint(design, offset);
+    int32_t const right = Wrap32(static_cast<int64_t>(rect.right) * 100 - reference.x);
+    int32_t const top = Wrap32(reference.y - static_cast<int64_t>(rect.top) * 100);
+    int32_t const left = Wrap32(static_cast<int64_t>(rect.left) * 100 - reference.x);
+    int32_t const bottom = Wrap32(reference.y - static_cast<int64_t>(rect.bottom) * 100);
+    if (first) {
+        m_extentRight = right;
+        m_extentTop = top;
+        m_extentLeft = left;
+        m_extentBottom = bottom;
+    } else {
+        m_extentRight = std::max(m_extentRight, right);
+        m_extentTop = std::max(m_extentTop, top);
+        m_extentLeft = std::min(m_extentLeft, left);
+        m_extentBottom = std::min(m_extentBottom, bottom);
+    }
+    m_stitchCount += static_cast<unsigned int>(design.GetStitchCount());
+    m_precision = kPrecision;
+
+    auto object = std::make_unique<CPatternCompositeDesign>();
+    if (!object->Load(design, &reference))
+        return false;
+    m_colourBlockCount = static_cast<unsigned short>(m_colourBlockCount + object->Subclasses().size());
+    m_subclasses.push_back(std::move(object));
+    return true;
+}
+
+unsigned int CPatternCompositeRoot::SerializeWrite(IArchiverStream& stream) const
+{
+    CWriteClassInfoBlock const block(&stream, {kClassRoot, 0, 0, 0});
+    std::wstring const notes = ConvertNewLines(m_notes.c_str(), L"\n");
+    Write(stream, &notes);
+    Write(stream, m_extentRight);
+    Write(stream, m_extentTop);
+    Write(stream, m_extentLeft);
+    Write(stream, m_extentBottom);
+    Write(stream, m_stitchCount);
+    Write(stream, m_colourBlockCount);
+    Write(stream, m_precision);
+    Write(stream, static_cast<unsigned short>(m_subclasses.size()));
+    unsigned int status = kStatusOK;
+    for (auto const& child : m_subclasses) {
+        unsigned int const childStatus = child->SerializeWrite(stream);
+        if (Private::IsCriticalError(childStatus))
+            break;
+        status = std::max(status, childStatus);
+    }
+    return status;
+}
+
+unsigned int CPatternCompositeRoot::SerializeRead(IArchiverStream& stream, unsigned char)
+{
+    CleanSubclasses();
+    Read(stream, &m_notes);
+    Read(stream, m_extentRight);
+    Read(stream, m_extentTop);
+    Read(stream, m_extentLeft);
+    Read(stream, m_extentBottom);
+    Read(stream, m_stitchCount);
+    Read(stream, m_colourBlockCount);
+    Read(stream, m_precision);
+    unsigned short count = 0;
+    Read(stream, count);
+    return ReadSubclasses(stream, count);
+}
+
+unsigned int CPatternCompositeRoot::ReadSubclasses(IArchiverStream& stream, int count)
+{
+    auto const designs = static_cast<unsigned short>(std::clamp(count, 0, 0xFFFF));
+    unsigned int const status = ReadCompositeChildren(stream, designs, *this, m_subclasses, 1);
+    return m_subclasses.empty() ? std::max(status, kStatusNoDesign) : status;
+}
+
+bool CPatternCompositeRoot::ExtractStitchData(IDesign& design)
+{
+    AddNotes(m_notes, design);
+    for (auto& child : m_subclasses) {
+        bool ok = true;
+        switch (child->GetClassID()) {
+        case kClassDesign:
+            ok = static_cast<CPatternCompositeDesign&>(*child).ExtractStitchData(design, CHiResVector{});
+            break;
+        case kClassSequence:
+            ok = static_cast<CPatternCompositeSeq&>(*child).ExtractStitchData(design, CHiResVector{});
+            break;
+        default:
+            std::fputs("Unhandled class type!\n", stderr);
+            break;
+        }
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+bool CPatternCompositeRoot::ExtractStitchDataMulti(std::vector<std::shared_ptr<IDesign>>& designs)
+{
+    for (auto& child : m_subclasses) {
+        bool ok = true;
+        switch (child->GetClassID()) {
+        case kClassDesign: {
+            auto& object = static_cast<CPatternCompositeDesign&>(*child);
+            auto design = std::make_shared<CSimpleDesign>();
+            AddNotes(object.Notes(), *design);
+            ok = object.ExtractStitchData(*design, CHiResVector{});
+            designs.push_back(std::move(design));
+            break;
+        }
+        case kClassSequence:
+            ok = static_cast<CPatternCompositeSeq&>(*child).ExtractStitchDataMulti(designs);
+            break;
+        default:
+            std::fputs("Unhandled class type!\n", stderr);
+            break;
+        }
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+} // namespace Brodix::Vp3Lib

@@ -1,0 +1,80 @@
+// Sequences: read like the top of a design object, then a child list of the
+// same classes as the root's.
+#include "StitchFormats/Vp3/PatternCompositeSeq.h"
+
+#include "Fundamentals/SimpleDesign.h"
+#include "StitchFormats/Vp3/PatternChildren.h"
+#include "StitchFormats/Vp3/VP3Values.h"
+
+#include <cstdio>
+
+namespace Brodix::Vp3Lib {
+
+unsigned int CPatternCompositeSeq::SerializeWrite(IArchiverStream&) const { return kStatusNotWritable; }
+
+unsigned int CPatternCompositeSeq::SerializeRead(IArchiverStream& stream, unsigned char)
+{
+    CleanSubclasses();
+    m_placement.Read(stream, m_precision);
+    m_transform = m_placement.Transform();
+    unsigned short count = 0;
+    Read(stream, count);
+    return ReadCompositeChildren(stream, count, *this, m_subclasses, m_depth + 1);
+}
+
+bool CPatternCompositeSeq::ExtractStitchData(IDesign& design, CHiResVector origin)
+{
+    for (auto& child : m_subclasses) {
+        bool ok = true;
+        switch (child->GetClassID()) {
+        case kClassDesign:
+            ok = static_cast<CPatternCompositeDesign&>(*child).ExtractStitchData(design, origin);
+            break;
+        case kClassSequence:
+            ok = static_cast<CPatternCompositeSeq&>(*child).ExtractStitchData(design, origin);
+            break;
+        default:
+            std::fputs("Unhandled class type!\n", stderr);
+            break;
+        }
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+// Like ExtractStitchData, but every design child adds its notes first.
+bool CPatternCompositeSeq::ExtractWithNotes(IDesign& design)
+{
+    for (auto& child : m_subclasses) {
+        bool ok = true;
+        switch (child->GetClassID()) {
+        case kClassDesign: {
+            auto& object = static_cast<CPatternCompositeDesign&>(*child);
+            AddNotes(object.Notes(), design);
+            ok = object.ExtractStitchData(design, CHiResVector{});
+            break;
+        }
+        case kClassSequence:
+            ok = static_cast<CPatternCompositeSeq&>(*child).ExtractWithNotes(design);
+            break;
+        default:
+            std::fputs("Unhandled class type!\n", stderr);
+            break;
+        }
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+bool CPatternCompositeSeq::ExtractStitchDataMulti(std::vector<std::shared_ptr<IDesign>>& designs)
+{
+    auto design = std::make_shared<CSimpleDesign>();
+    bool const ok = ExtractWithNotes(*design);
+    if (design->GetStitchCount() > 0)
+        designs.push_back(std::move(design));
+    return ok;
+}
+
+} // namespace Brodix::Vp3Lib

@@ -1,0 +1,74 @@
+// One colour block of a VP3 design: its colour, its start and end relative
+// to the design's centre, and its stitches as a compact byte code.
+#pragma once
+#include "Fundamentals/AbsStitch.h"
+#include "Fundamentals/Design.h"
+#include "StitchFormats/Vp3/PatternBase.h"
+#include "StitchFormats/Vp3/PatternColourData.h"
+#include "StitchFormats/Vp3/VP3Geometry.h"
+#include <vector>
+
+namespace Brodix::Vp3Lib {
+
+class CPatternStitch : public CPatternBase {
+public:
+    // One decoded or to-be-encoded stitch code: for a normal stitch x and y
+    // are its delta; type is a design stitch type (0 normal, 3 stop, 4 trim).
+    struct CStitch {
+        int32_t x = 0;
+        int32_t y = 0;
+        int8_t type = CAbsStitch::Normal;
+    };
+
+    // Longest code one design record can produce: a catch-up stitch in the
+    // long form (8 bytes) followed by a command (2 bytes).
+    static constexpr std::size_t kMaxBytesPerRecord = 10;
+
+    unsigned int SerializeRead(IArchiverStream& stream, unsigned char version) override;
+    unsigned int SerializeWrite(IArchiverStream& stream) const override;
+    unsigned int GetClassID() const override { return kClassStitch; }
+
+    // Consumes one colour block from the reader, which must stand on its
+    // colour-change record. False (nothing consumed) when it does not.
+    bool Load(IDesign const& design, IIterator<CAbsStitch const>& reader);
+    bool ConvertToStitchData(IDesign const& design, IIterator<CAbsStitch const>& reader,
+                             CommonTypes::RectI const& designRectangle);
+
+    unsigned char const* GetStitchData_Begin() const { return m_data.empty() ? nullptr : m_data.data(); }
+    unsigned char const* GetStitchData_End() const { return GetStitchData_Begin() + m_data.size(); }
+
+    static void SerializeSHV_Write(CStitch const& stitch, unsigned char*& cursor);
+    // Decodes one code at the cursor; false, with the cursor unmoved, for a
+    // code that is not known or does not fit before end.
+    static bool SerializeSHV_Read(unsigned char const*& cursor, unsigned char const* end, CStitch& stitch);
+
+    // Reads a data container; keep false skips it. Anything but kStatusOK
+    // means the container cannot be used.
+    unsigned int ReadStitchDataContainer(IArchiverStream& stream, bool keep);
+    bool IsStitchDataReadable() const;
+
+    void SetTransform(CMatrix2x2 const& transform) { m_transform = transform; }
+    // Appends the block's colour change and stitches, placed at origin (VP3
+    // units) through the transform. False on bad stitch data.
+    bool ExtractStitchData(IDesign& design, CHiResVector origin) const;
+
+    ColourData const& Colour() const { return m_colour.Colour(); }
+    CHiResVector Start() const { return m_start; }
+    CHiResVector End() const { return m_end; }
+
+private:
+    void AppendCode(CStitch const& stitch);
+
+    CHiResVector m_start;
+    CHiResVector m_end;
+    CPatternColourData m_colour;
+    unsigned short m_dataKind = 1;
+    unsigned char m_dataFlags = 0;
+    signed char m_xScale = 10;
+    signed char m_yScale = -10;
+    signed char m_reserved = 0;
+    std::vector<unsigned char> m_data;
+    CMatrix2x2 m_transform;
+};
+
+} // namespace Brodix::Vp3Lib

@@ -1,0 +1,52 @@
+// The small matrix and vector types of VP3 placement transforms, and the
+// 32-bit arithmetic of VP3 coordinates.
+#pragma once
+#include "Fundamentals/CommonTypes.h"
+#include <cstdint>
+
+namespace Brodix::Vp3Lib {
+
+class CMatrix2x2 {
+public:
+    CMatrix2x2() = default;
+    CMatrix2x2(double m00, double m01, double m10, double m11) : m00(m00), m01(m01), m10(m10), m11(m11) {}
+
+    double m00 = 1.0;
+    double m01 = 0.0;
+    double m10 = 0.0;
+    double m11 = 1.0;
+};
+
+class CVector2Col {
+public:
+    CVector2Col() = default;
+    CVector2Col(double x, double y) : x(x), y(y) {}
+    explicit CVector2Col(CommonTypes::PointI const& point) : x(point.x), y(point.y) {}
+
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// A point in VP3 units: one hundredth of a design unit, y growing upwards.
+struct CHiResVector {
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+CMatrix2x2 operator*(CMatrix2x2 const& a, CMatrix2x2 const& b);
+CVector2Col operator*(CMatrix2x2 const& m, CVector2Col const& v);
+CVector2Col operator+(CVector2Col const& a, CVector2Col const& b);
+
+// R · D · m: D mirrors (mirrorX negates the second row, mirrorY the first),
+// R rotates by the angle in whole degrees.
+CMatrix2x2 CalculateTMatrix(bool mirrorY, bool mirrorX, int angle, CMatrix2x2 const& m);
+
+// VP3 fields are 32-bit two's complement: results that do not fit wrap, as
+// the file format stores them, without signed overflow in the arithmetic.
+inline int32_t Wrap32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
+
+// Rounds half away from zero into the range of a coordinate whose negation
+// still fits.
+int32_t RoundToCoordinate(double value);
+
+} // namespace Brodix::Vp3Lib

@@ -1,0 +1,268 @@
+// The entry points of the VP3 library: the file header, dispatch between one
+// design and several, and the memory, stream and file variants.
+#include "StitchFormats/Vp3/VP3ReadWrite.h"
+
+#include "Fundamentals/SimpleDesign.h"
+#include "Fundamentals/TextConversion.h"
+#include "StitchFormats/Vp3/BlockStream.h"
+#include "StitchFormats/Vp3/Sanitize.h"
+#include "StitchFormats/Vp3/VP3Values.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace Brodix::Vp3Lib {
+namespace {
+
+constexpr char kMagic[] = {'%', 'q', 'e', 'l', '%'};
+
+// Owns a FILE for one call.
+struct FileCloser {
+    void operator()(std::FILE* file) const
+    {
+        if (file != nullptr)
+            std::fclose(file);
+    }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+void Transfer(IDesign const& source, IDesign& target, CommonTypes::PointI const& offset, bool cleanup)
+{
+    if (cleanup)
+        Cleanup00SubDesignFromRead(source, target, offset);
+    else
+        CSimpleDesign::Copy(source, target, true);
+}
+
+} // namespace
+
+CVP3ReadWrite::CVP3ReadWrite() : m_root(std::make_unique<CPatternCompositeRoot>()) {}
+CVP3ReadWrite::~CVP3ReadWrite() = default;
+
+unsigned int CVP3ReadWrite::WriteToMemory(CDesignHolder const& holder, void*& buffer, unsigned long& size,
+                                          CommonTypes::PointI const& offset, bool nudge)
+{
+    MemoryWriteStream stream;
+    unsigned int const status = WriteToStreamImpl(holder, stream, offset, nudge);
+    if (status != kStatusOK)
+        return status;
+    std::vector<unsigned char> const& bytes = stream.Content();
+    void* const block = std::malloc(bytes.size());
+    if (block == nullptr)
+        throw std::bad_alloc();
+    std::memcpy(block, bytes.data(), bytes.size());
+    buffer = block;
+    size = bytes.size();
+    return kStatusOK;
+}
+
+unsigned int CVP3ReadWrite::WriteToStream(CDesignHolder const& holder, IArchiverStream& stream,
+                                          CommonTypes::PointI const& offset, bool nudge)
+{
+    return WriteToStreamImpl(holder, stream, offset, nudge);
+}
+
+unsigned int CVP3ReadWrite::WriteToFile(CDesignHolder const& holder, std::FILE* file,
+                                        CommonTypes::PointI const& offset, bool nudge)
+{
+    if (file == nullptr)
+        return kStatusNoFile;
+    FileAsStream stream(file);
+    return WriteToStreamImpl(holder, stream, offset, nudge);
+}
+
+unsigned int CVP3ReadWrite::WriteToFile(CDesignHolder const& holder, wchar_t const* path,
+                                        CommonTypes::PointI const& offset, bool nudge)
+{
+    FilePtr const file(wfopen(path, L"wb"));
+    return WriteToFile(holder, file.get(), offset, nudge);
+}
+
+unsigned int CVP3ReadWrite::WriteToStreamImpl(CDesignHolder const& holder, IArchiverStream& stream,
+                                              CommonTypes::PointI const& offset, bool nudge)
+{
+    if (holder.design != nullptr)
+        return WriteDesign(*holder.design, stream, offset, nudge);
+    CDesignHolder::CheckAndThrow(holder.designs == nullptr);
+    return WriteDesigns(*holder.designs, stream, offset, nudge);
+}
+
+unsigned int CVP3ReadWrite::WriteDesign(IDesign const& design, IArchiverStream& stream,
+                                        CommonTypes::PointI const& offset, bool nudge)
+{
+    CSimpleDesign nudged;
+    IDesign const* toWrite = &design;
+    if (nudge) {
+        Nudge00SubDesignForWrite(design, nudged);
+        toWrite = &nudged;
+    }
+    if (toWrite->GetStitchCount() == 0)
+        return kStatusNoStitches;
+    m_producer = GetProducerString();
+    if (!m_root->Load(*toWrite, &offset, true))
+        return kStatusConversionFailed;
+    SerializeWrite(stream);
+    return kStatusOK;
+}
+
+// Works on copies: sanitising must not change the caller's designs.
+unsigned int CVP3ReadWrite::WriteDesigns(std::vector<std::shared_ptr<IDesign>> const& designs,
+                                         IArchiverStream& stream, CommonTypes::PointI const& offset, bool nudge)
+{
+    std::vector<std::shared_ptr<IDesign>> work;
+    work.reserve(designs.size());
+    for (auto const& design : designs) {
+        auto copy = std::make_shared<CSimpleDesign>();
+        if (design != nullptr) {
+            if (nudge)
+                Nudge00SubDesignForWrite(*design, *copy);
+            else
+                CSimpleDesign::Copy(*design, *copy, true);
+        }
+        work.push_back(std::move(copy));
+    }
+    StitchAlgorithms::Sanitize(work);
+    m_producer = GetProducerString();
+    bool first = true;
+    for (auto const& design : work) {
+        if (design == nullptr || design->GetStitchCount() == 0)
+            continue;
+        if (!m_root->Load(*design, &offset, first))
+            return kStatusConversionFailed;
+        first = false;
+    }
+    if (first)
+        return kStatusNoStitches;
+    SerializeWrite(stream);
+    return kStatusOK;
+}
+
+unsigned int CVP3ReadWrite::SerializeWrite(IArchiverStream& stream) const
+{
+    Write(stream, kMagic, sizeof kMagic);
+    Write(stream, m_formatVersion);
+    Write(stream, &m_producer);
+    return m_root->SerializeWrite(stream);
+}
+
+unsigned int CVP3ReadWrite::ReadFromMemory(CDesignHolder const& holder, void const* data, unsigned long size,
+                                           CommonTypes::PointI const& offset, bool cleanup)
+{
+    MemoryReadStream stream(data, data == nullptr ? 0 : size);
+    return ReadFromStreamImpl(holder, stream, offset, cleanup);
+}
+
+unsigned int CVP3ReadWrite::ReadFromStream(CDesignHolder const& holder, IArchiverStream& stream,
+                                           CommonTypes::PointI const& offset, bool cleanup)
+{
+    return ReadFromStreamImpl(holder, stream, offset, cleanup);
+}
+
+unsigned int CVP3ReadWrite::ReadFromFile(CDesignHolder const& holder, std::FILE* file,
+                                         CommonTypes::PointI const& offset, bool cleanup)
+{
+    if (file == nullptr)
+        return kStatusNoFile;
+    FileAsStream stream(file);
+    return ReadFromStreamImpl(holder, stream, offset, cleanup);
+}
+
+unsigned int CVP3ReadWrite::ReadFromFile(CDesignHolder const& holder, wchar_t const* path,
+                                         CommonTypes::PointI const& offset, bool)
+{
+    FilePtr const file(wfopen(path, L"rb"));
+    return ReadFromFile(holder, file.get(), offset, true);
+}
+
+unsigned int CVP3ReadWrite::ReadFromStreamImpl(CDesignHolder const& holder, IArchiverStream& stream,
+                                               CommonTypes::PointI const& offset, bool cleanup)
+{
+    if (holder.design != nullptr) {
+        CDesignHolder::CheckAndThrow(holder.readOnly);
+        return ReadDesign(*holder.design, stream, offset, cleanup);
+    }
+    CDesignHolder::CheckAndThrow(holder.designs == nullptr || holder.readOnly);
+    return ReadDesigns(*holder.designs, stream, offset, cleanup);
+}
+
+unsigned int CVP3ReadWrite::ReadDesign(IDesign& target, IArchiverStream& stream, CommonTypes::PointI const& offset,
+                                       bool cleanup)
+{
+    unsigned int status = SerializeRead(stream, 0);
+    if (Private::IsCriticalError(status))
+        return status;
+    CSimpleDesign extracted;
+    if (!m_root->ExtractStitchData(extracted))
+        status = kStatusBadData;
+    OffsetDesign(extracted, offset);
+    Transfer(extracted, target, offset, cleanup);
+    return status;
+}
+
+unsigned int CVP3ReadWrite::ReadDesigns(std::vector<std::shared_ptr<IDesign>>& targets, IArchiverStream& stream,
+                                        CommonTypes::PointI const& offset, bool cleanup)
+{
+    unsigned int const status = SerializeRead(stream, 0);
+    if (Private::IsCriticalError(status))
+        return status;
+    std::vector<std::shared_ptr<IDesign>> extracted;
+    bool const ok = m_root->ExtractStitchDataMulti(extracted);
+    targets.clear();
+    targets.reserve(extracted.size());
+    for (auto const& design : extracted) {
+        auto target = std::make_shared<CSimpleDesign>();
+        OffsetDesign(*design, offset);
+        Transfer(*design, *target, offset, cleanup);
+        targets.push_back(std::move(target));
+    }
+    return ok ? status : kStatusBadData;
+}
+
+unsigned int CVP3ReadWrite::SerializeRead(IArchiverStream& stream, unsigned char)
+{
+    // Nothing of an earlier read or write may survive into this one.
+    m_root->CleanSubclasses();
+    char magic[sizeof kMagic] = {};
+    Read(stream, magic, sizeof magic);
+    if (std::memcmp(magic, kMagic, sizeof kMagic) != 0)
+        return kStatusBadMagic;
+    Read(stream, m_formatVersion);
+    if (m_formatVersion != 0)
+        return kStatusNoDesign;
+    Read(stream, &m_producer);
+
+    CPatternClassHeader header;
+    ReadClassInfo(stream, header);
+    unsigned int status = kStatusUnexpectedClass;
+    if (header.classID == kClassRoot && header.version == 0) {
+        CBlockStream rootStream(stream, header.endPosition);
+        status = m_root->SerializeRead(rootStream, header.version);
+        if (status != kStatusUnexpectedClass && status != kStatusUnreadable)
+            return status;
+    } else if (header.classID == kClassRoot) {
+        status = kStatusUnreadable;
+    }
+    return m_root->Subclasses().empty() ? kStatusNoDesign : status;
+}
+
+std::unique_ptr<IDesign> Load(char const* path)
+{
+    FilePtr const file(std::fopen(path, "rb"));
+    auto design = std::make_unique<CSimpleDesign>();
+    CVP3ReadWrite vp3;
+    if (vp3.ReadFromFile(CDesignHolder(design.get()), file.get(), {0, 0}, true) != kStatusOK)
+        return nullptr;
+    return design;
+}
+
+bool Save(char const* path, IDesign const& design)
+{
+    FilePtr const file(std::fopen(path, "wb"));
+    if (file == nullptr)
+        return false;
+    CVP3ReadWrite vp3;
+    return vp3.WriteToFile(CDesignHolder(design), file.get(), {0, 0}, true) == kStatusOK;
+}
+
+} // namespace Brodix::Vp3Lib

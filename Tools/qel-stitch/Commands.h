@@ -1,0 +1,30 @@
+// The subcommands of qel-stitch. Each prints to out, reports failures as one
+// line each on err, and returns the exit status.
+#pragma once
+#include "DesignFile.h"
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace QelStitch {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;   // a file could not be read or decoded
+constexpr int kExitUsage = 2;
+
+struct Options {
+    std::string formatOverride;
+    std::vector<std::string> arguments;   // what follows the command
+};
+
+int RunInfo(Options const& options, std::ostream& out, std::ostream& err);
+int RunDump(Options const& options, std::ostream& out, std::ostream& err);
+int RunConvert(Options const& options, std::ostream& out, std::ostream& err);
+
+void PrintInfo(DesignFile const& file, std::ostream& out);
+void PrintJson(DesignFile const& file, std::ostream& out);
+
+// Parses the command line (without the program name) and runs the command.
+int Run(std::vector<std::string> const& args, std::ostream& out, std::ostream& err);
+
+} // namespace QelStitch

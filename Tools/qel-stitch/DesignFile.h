@@ -1,0 +1,32 @@
+// Reading one stitch file into a design, with the format chosen from the
+// file's extension or from --format, and failures put into one clear line.
+#pragma once
+#include "Fundamentals/Design.h"
+#include "StitchFormats/StitchFormats.h"
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace QelStitch {
+
+struct DesignFile {
+    std::string path;
+    std::string formatName;   // as shown to people: "DST", "10o", ...
+    std::shared_ptr<IDesign> design;
+    // What the file says beyond the design, as label and value (PES: version and hoop).
+    std::vector<std::pair<std::string, std::string>> details;
+};
+
+// The extension given with --format wins over the file's own; case is ignored.
+std::optional<Brodix::StitchFormats::Format> ChooseFormat(std::string const& path, std::string const& formatOverride);
+
+// What a reader status means, for the one line of an error message.
+std::string StatusMeaning(Brodix::StitchFormats::Format format, int status);
+
+// Loads path into out. On failure returns false with error set to a line
+// naming the file, the format and what went wrong.
+bool LoadDesignFile(std::string const& path, std::string const& formatOverride, DesignFile& out, std::string& error);
+
+} // namespace QelStitch

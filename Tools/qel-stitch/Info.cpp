@@ -1,0 +1,103 @@
+// "info": counts, size, colours and notes of each file, for people.
+#include "Commands.h"
+#include "Fundamentals/TextConversion.h"
+#include <cstdio>
+#include <ostream>
+
+namespace QelStitch {
+
+namespace {
+
+using Brodix::CAbsStitch;
+
+struct Counts {
+    unsigned long stitches = 0, jumps = 0, trims = 0, stops = 0, colourChanges = 0;
+};
+
+Counts CountRecords(IDesign const& design)
+{
+    Counts c;
+    auto reader = Brodix::HoldIterator(design.GetStitchReader());
+    for (reader->First(); !reader->IsDone(); reader->Next()) {
+        switch (reader->GetCurrentItem().type) {
+        case CAbsStitch::Normal: ++c.stitches; break;
+        case CAbsStitch::Jump: ++c.jumps; break;
+        case CAbsStitch::ColourChange: ++c.colourChanges; break;
+        case CAbsStitch::Stop: ++c.stops; break;
+        case CAbsStitch::Trim: ++c.trims; break;
+        default: break;
+        }
+    }
+    return c;
+}
+
+// Design units are tenths of a millimetre.
+std::string Millimetres(long long tenths)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(tenths) / 10.0);
+    return text;
+}
+
+std::string Rgb(unsigned bgr)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X%02X%02X", bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+    return text;
+}
+
+std::string Text(char const* win1252)
+{
+    return Brodix::makeNSString(Brodix::Win1252ToUnicode(win1252).c_str());
+}
+
+} // namespace
+
+void PrintInfo(DesignFile const& file, std::ostream& out)
+{
+    IDesign const& design = *file.design;
+    Counts const c = CountRecords(design);
+    out << file.path << "\n";
+    out << "  format:         " << file.formatName << "\n";
+    for (auto const& [label, value] : file.details)
+        out << "  " << label << ":" << std::string(label.size() < 15 ? 15 - label.size() : 0, ' ') << value << "\n";
+    out << "  stitches:       " << c.stitches << "\n";
+    out << "  jumps:          " << c.jumps << "\n";
+    out << "  trims:          " << c.trims << "\n";
+    out << "  stops:          " << c.stops << "\n";
+    // The first colour-change record starts the first colour; it changes nothing.
+    out << "  colour changes: " << (c.colourChanges > 0 ? c.colourChanges - 1 : 0) << "\n";
+    if (design.GetStitchCount() > 0) {
+        auto const r = design.GetDesignRectangle();
+        out << "  size:           " << Millimetres(static_cast<long long>(r.right) - r.left) << " x "
+            << Millimetres(static_cast<long long>(r.bottom) - r.top) << " mm\n";
+        out << "  bounding box:   (" << Millimetres(r.left) << ", " << Millimetres(r.top) << ") to ("
+            << Millimetres(r.right) << ", " << Millimetres(r.bottom) << ") mm\n";
+    }
+    out << "  colours:        " << design.GetColourCount() << "\n";
+    for (unsigned long i = 0; i < design.GetColourCount(); ++i) {
+        Brodix::ColourData const colour = design.GetColour(i);
+        out << "    " << i + 1 << ": " << Rgb(colour.colours[0]) << "  " << Text(colour.serialNumber) << "  "
+            << Text(colour.threadName) << "  (" << Text(colour.manufacturerName) << ")\n";
+    }
+    std::string const notes = Brodix::makeNSString(design.GetDesignNotes().c_str());
+    out << "  notes:          " << (notes.empty() ? "(none)" : notes) << "\n";
+}
+
+int RunInfo(Options const& options, std::ostream& out, std::ostream& err)
+{
+    int status = kExitOk;
+    for (std::string const& path : options.arguments) {
+        DesignFile file;
+        std::string error;
+        if (!LoadDesignFile(path, options.formatOverride, file, error)) {
+            err << "qel-stitch: " << error << "\n";
+            status = kExitFailed;
+            continue;
+        }
+        PrintInfo(file, out);
+    }
+    return status;
+}
+
+} // namespace QelStitch

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang in their own build folder and gives
+# each a short, fixed run seeded from ../shared/corpus (about a minute in all).
+# Fails on any finding; the input that caused it is kept under
+# build-fuzz/artifacts/<target>/ to be turned into a regression test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# One line per fuzz target: its name, its seconds, then its seed folders under
+# ../shared/corpus. A folder written "format:DIR" has each file prefixed with
+# the Format byte of DIR's extension, for targets that read the format from
+# their first input byte.
+targets=(
+  "fuzz_stitch_formats 55 format:dst format:exp format:xxx format:10o format:jef format:sew format:pcs format:pec format:pes format:shv format:tvk format:vip format:art"
+)
+
+# Format values by extension, as the engine numbers them.
+declare -A format_byte=(
+  [vip]=0 [tvk]=1 [dst]=2 [10o]=3 [pcs]=4 [exp]=5 [pes]=6 [pec]=7
+  [sew]=8 [jef]=9 [xxx]=10 [shv]=11 [dhv]=12 [art]=13
+)
+
+corpus=../shared/corpus
+build=build-fuzz
+jobs=$(nproc 2>/dev/null || echo 2)
+
+names=()
+for line in "${targets[@]}"; do
+  read -r name _ <<<"$line"
+  names+=("$name")
+done
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQEL_FUZZ=ON -DQEL_TESTS=OFF >/dev/null
+cmake --build "$build" -j "$jobs" --target "${names[@]}"
+
+# Copies the seed folders of one target into dir, adding format bytes where asked.
+prepare_seeds() {
+  local dir=$1; shift
+  rm -rf "$dir"; mkdir -p "$dir"
+  local folder file ext byte
+  for folder in "$@"; do
+    if [[ $folder == format:* ]]; then
+      folder=${folder#format:}
+      byte=${format_byte[$folder]}
+      for file in "$corpus/$folder"/*; do
+        [ -f "$file" ] || continue
+        { printf "\\x$(printf %02x "$byte")"; cat "$file"; } >"$dir/$folder-$(basename "$file")"
+      done
+    else
+      for file in "$corpus/$folder"/*; do
+        [ -f "$file" ] && cp "$file" "$dir/$folder-$(basename "$file")"
+      done
+    fi
+  done
+}
+
+export ASAN_OPTIONS="${ASAN_OPTIONS:-halt_on_error=1:abort_on_error=1:detect_leaks=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}"
+
+failed=0
+for line in "${targets[@]}"; do
+  read -r name seconds folders <<<"$line"
+  seeds="$build/seeds/$name"
+  work="$build/corpus/$name"
+  artifacts="$build/artifacts/$name"
+  # shellcheck disable=SC2086  # the folders are a word list
+  prepare_seeds "$seeds" $folders
+  mkdir -p "$work" "$artifacts"
+  echo "=== fuzz $name for ${seconds}s ==="
+  if ! "$build/fuzz/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+      -artifact_prefix="$artifacts/" -print_final_stats=1 "$work" "$seeds"; then
+    echo "run-fuzz: $name found a problem; see $artifacts/" >&2
+    failed=1
+  fi
+done
+exit $failed

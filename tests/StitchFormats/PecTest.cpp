@@ -1,0 +1,229 @@
+// Brother card data and the PEC reader: step codes, jumps and trims, colour
+// changes, rotation, and the PEC files of the corpus.
+#include "StitchFormats/Pec.h"
+#include "Fundamentals/MemoryStream.h"
+#include "StitchFormats/Palettes.h"
+#include "StitchFormats/StitchBuildingArray.h"
+#include "StitchFormats/Stitches.h"
+#include "PesTestImages.h"
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+
+using Brodix::IArchiverStream;
+using Stream = Brodix::Archivers::MemoryStreamRW<IArchiverStream>;
+using PesTestImages::Bytes;
+
+namespace {
+
+struct Record {
+    uint8_t flags;
+    int dx;
+    int dy;
+    friend bool operator==(Record const&, Record const&) = default;
+    friend std::ostream& operator<<(std::ostream& out, Record const& r)
+    {
+        return out << "{" << std::hex << int(r.flags) << std::dec << ", " << r.dx << ", " << r.dy << "}";
+    }
+};
+
+constexpr uint8_t N = STITCH_NORMAL;
+constexpr uint8_t J = STITCH_JUMP;
+constexpr uint8_t T = STITCH_TRIM;
+constexpr uint8_t C = STITCH_COLOUR;
+constexpr uint8_t E = STITCH_END;
+
+std::vector<Record> Records(CStitchBuildingArray const& array)
+{
+    std::vector<Record> out;
+    for (int i = 0; i < array.GetCount(); ++i)
+        out.push_back({array[i].flags, array[i].dx, array[i].dy});
+    return out;
+}
+
+struct DecodeCase {
+    char const* name;
+    Bytes codes;
+    bool rotated;
+    bool standalone;
+    int status;
+    std::vector<Record> records;
+};
+
+DecodeCase const kDecodeCases[] = {
+    {"short steps", {0x05, 0x7E, 0xFF}, false, false, 0, {{N, 5, 2}}},
+    {"short steps rotated", {0x05, 0x7E, 0xFF}, true, false, 0, {{N, -2, 5}}},
+    {"long stitch split", {0x81, 0x00, 0x0F, 0xFF}, false, false, 0,
+     {{J, 80, -5}, {J, 80, -5}, {J, 80, -5}, {N, 16, 0}}},
+    {"trimmed jump in a PES block", {0x9F, 0xFF, 0xA0, 0x10, 0xFF}, false, false, 0, {{T, 0, 0}, {J, -1, -16}}},
+    {"first move of a PEC file dropped", {0x9F, 0xFF, 0xA0, 0x10, 0xFF}, false, true, 0, {{E, 0, 0}}},
+    {"first jump of a PES block kept", {0x90, 0x10, 0x90, 0x00, 0xFF}, false, false, 0, {{J, 16, 0}}},
+    {"trim inside trimmed jumps adds none", {0x90, 0x00, 0xA0, 0x05, 0x90, 0x01, 0xA0, 0x02, 0xFF}, false, false, 0,
+     {{T, 0, 0}, {J, 0, -5}, {J, 1, -2}}},
+    {"trim right after a trim adds one", {0x90, 0x00, 0xA0, 0x00, 0x90, 0x00, 0xA0, 0x00, 0xFF}, false, false, 0,
+     {{T, 0, 0}, {T, 0, 0}}},
+    {"untrimmed jump after a trim", {0x01, 0x01, 0x90, 0x00, 0xA0, 0x05, 0x90, 0x03, 0x90, 0x00, 0xFF}, false,
+     false, 0, {{N, 1, -1}, {T, 0, 0}, {J, 0, -5}, {J, 3, 0}}},
+    {"colour change only after the first record",
+     {0xFE, 0xB0, 0x01, 0x05, 0x05, 0xFE, 0xB0, 0x02, 0x01, 0x01, 0xFF}, false, true, 0,
+     {{N, 5, -5}, {C, 0, 0}, {N, 1, -1}, {E, 0, 0}}},
+    {"E0 skips its byte", {0xE0, 0xFF, 0x01, 0x01, 0xFF}, false, false, 0, {{N, 1, -1}}},
+    {"negative long steps", {0x8F, 0xFF, 0x8F, 0xC0, 0xFF}, false, false, 0, {{N, -1, 64}}},
+    {"end of data without end code", {0x01, 0x01, 0x02}, false, true, 0, {{N, 1, -1}}},
+    {"undefined code", {0x01, 0x01, 0xC0, 0x01, 0x01}, false, false, 5, {{N, 1, -1}}},
+    {"code where the y step belongs", {0x01, 0xFF}, false, false, 5, {}},
+    {"jump x with a short y", {0x90, 0x05, 0x03, 0x01, 0x01, 0xFF}, false, false, 0, {{J, 5, -3}, {N, 1, -1}}},
+    {"short x with a trim y", {0x01, 0x01, 0x05, 0xA0, 0x03, 0xFF}, false, false, 0,
+     {{N, 1, -1}, {T, 0, 0}, {J, 5, -3}}},
+    {"PEC file without a step", {0xFE, 0xB0, 0x01, 0xFF}, false, true, 4, {{E, 0, 0}}},
+    {"empty PES block", {0xFF}, false, false, 0, {}},
+};
+
+TEST(CardData, DecodesStepsMovesAndCodes)
+{
+    for (DecodeCase const& c : kDecodeCases) {
+        SCOPED_TRACE(c.name);
+        Stream stream(PesTestImages::Section(c.codes));
+        CStitchBuildingArray array;
+        auto const [status, count] = ReadCardData(stream, &array, c.rotated, nullptr, c.standalone);
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(count, array.GetCount());
+        EXPECT_EQ(Records(array), c.records);
+    }
+}
+
+TEST(CardData, SectionHeaderGivesTheExtents)
+{
+    struct Case {
+        Bytes section;
+        bool rotated;
+        int status;
+        int maskX;
+        int maskY;
+    };
+    Case const cases[] = {
+        {{0x05, 0x00, '1', 0x00, 0x20, 0x10, 0xFF}, false, 0, 320, 160},    // millimetres, one byte each
+        {{0x05, 0x00, '1', 0x00, 0x20, 0x10, 0xFF}, true, 0, 160, 320},
+        {{0x00, 0x00, 0x10, 0x00, 0x00, '1', 0xFF, 0xF0, 0xD2, 0x04, 0x37, 0x02, 0xFF}, false, 0, 1234, 567},
+        {{0x05, 0x00, '2', 0xFF, 0x20, 0x10, 0xFF}, false, 5, 0, 0},           // wrong signature
+        {{}, false, 5, 0, 0},                                                  // nothing at all
+    };
+    for (Case const& c : cases) {
+        Stream stream(c.section);
+        CStitchBuildingArray array;
+        EXPECT_EQ(ReadCardData(stream, &array, c.rotated, nullptr, false).first, c.status);
+        EXPECT_EQ(array.GetMaskX(), c.maskX);
+        EXPECT_EQ(array.GetMaskY(), c.maskY);
+    }
+}
+
+TEST(CardData, SignExtension)
+{
+    struct Case {
+        unsigned char bytes[2];
+        int seven;
+        int twelve;
+    };
+    Case const cases[] = {{{0x3F, 0x00}, 63, -256}, {{0x40, 0xFF}, -64, 255},
+                          {{0x87, 0xFF}, 7, 2047}, {{0x88, 0x00}, 8, -2048}, {{0x7F, 0x01}, -1, -255}};
+    for (Case c : cases) {
+        EXPECT_EQ(GetSignedSeven(c.bytes), c.seven) << int(c.bytes[0]);
+        EXPECT_EQ(GetSignedTwelve(c.bytes), c.twelve) << int(c.bytes[0]);
+    }
+}
+
+struct PecCase {
+    char const* name;
+    Bytes file;
+    int status;
+    int colours;
+};
+
+TEST(PecReader, ColourCountMustMatchTheColourChanges)
+{
+    Bytes const twoChanges = {0x01, 0x01, 0xFE, 0xB0, 0x01, 0x02, 0x02, 0xFE, 0xB0, 0x02, 0x03, 0x03, 0xFF};
+    Bytes wrongMagic = PesTestImages::EncodePec({1}, {0x01, 0x01, 0xFF});
+    wrongMagic[3] = 'S';
+    Bytes marker = PesTestImages::EncodePec({1}, {0x01, 0x01, 0xFF});
+    Bytes tooShort = PesTestImages::EncodePec({1}, {0x01, 0x01, 0xFF});
+    tooShort.resize(300);
+    std::memcpy(marker.data() + 100, "SColourStitch", 13);
+    PecCase const cases[] = {
+        {"three colours, two changes", PesTestImages::EncodePec({1, 5, 0}, twoChanges), 0, 3},
+        {"two colours, two changes", PesTestImages::EncodePec({1, 5}, twoChanges), 5, 2},
+        {"wrong magic", wrongMagic, 4, 0},
+        {"marker text", marker, 5, 0},
+        {"no stitch", PesTestImages::EncodePec({1}, {0xFF}), 4, 0},
+        {"ends before the stitch section", tooShort, 5, 0},
+    };
+    for (PecCase const& c : cases) {
+        SCOPED_TRACE(c.name);
+        Stream stream(c.file);
+        CStitches stitches(0);
+        EXPECT_EQ(stitches.Load(stream, Brodix::StitchFormats::FormatPEC, nullptr, nullptr, nullptr, nullptr),
+                  c.status);
+        if (c.status == 0) {
+            EXPECT_EQ(stitches.GetNumberColours(), c.colours);
+        }
+    }
+}
+
+TEST(PecReader, ColoursComeFromTheBrotherPalette)
+{
+    Bytes const codes = {0x01, 0x01, 0xFE, 0xB0, 0x01, 0x02, 0x02, 0xFE, 0xB0, 0x02, 0x03, 0x03, 0xFF};
+    Stream stream(PesTestImages::EncodePec({1, 65, 0}, codes));
+    CStitches stitches(0);
+    ASSERT_EQ(stitches.BrotherPECLoad(stream), 0);
+    ASSERT_EQ(stitches.GetNumberColours(), 3);
+    EXPECT_EQ(stitches.GetColour(0), GetBrotherRGB(0));
+    EXPECT_EQ(stitches.GetColour(1), GetBrotherRGB(64));
+    EXPECT_EQ(stitches.GetColour(2), 0u);   // index 0 is black
+    EXPECT_EQ(stitches.GetManufacturer(1), 1);
+    EXPECT_EQ(stitches.GetCount(), 6);      // three stitches, two colour changes, the end
+    EXPECT_EQ(stitches.GetMaxX(), 6);
+    EXPECT_EQ(stitches.GetMinY(), -6);
+}
+
+std::vector<std::filesystem::path> CorpusFiles(char const* folder)
+{
+    std::vector<std::filesystem::path> files;
+    std::filesystem::path const dir = std::filesystem::path("../shared/corpus") / folder;
+    if (std::filesystem::exists(dir))
+        for (auto const& entry : std::filesystem::directory_iterator(dir))
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+Bytes ReadFile(std::filesystem::path const& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(PecReader, CorpusFilesLoad)
+{
+    auto const files = CorpusFiles("pec");
+    if (files.empty())
+        GTEST_SKIP() << "no corpus";
+    for (auto const& path : files) {
+        SCOPED_TRACE(path.string());
+        Stream stream(ReadFile(path));
+        CStitches stitches(0);
+        int const status = stitches.Load(stream, Brodix::StitchFormats::FormatPEC, nullptr, nullptr, nullptr, nullptr);
+        // One file of the corpus is a PES file under a .pec name.
+        if (path.filename() == "PEmbroider_shape_hatching_1.pec") {
+            EXPECT_EQ(status, 4);
+            continue;
+        }
+        ASSERT_EQ(status, 0);
+        EXPECT_GT(stitches.GetCount(), 1);
+        EXPECT_GT(stitches.GetDesignWidth(), 0);
+        EXPECT_GT(stitches.GetDesignHeight(), 0);
+        EXPECT_LE(stitches.GetDesignWidth(), 4000);
+        EXPECT_LE(stitches.GetDesignHeight(), 4000);
+    }
+}
+
+} // namespace

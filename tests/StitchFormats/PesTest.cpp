@@ -1,0 +1,401 @@
+// The PES reader: version selection, single-block placement, colours across
+// blocks, multi-position hoops, notes, refused input and the corpus.
+#include "StitchFormats/Pes.h"
+#include "Fundamentals/MemoryStream.h"
+#include "Fundamentals/TextConversion.h"
+#include "StitchFormats/Palettes.h"
+#include "PesTestImages.h"
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+
+using Brodix::CAbsStitch;
+using Brodix::IArchiverStream;
+using Brodix::CommonTypes::PointI;
+using Brodix::CommonTypes::RectI;
+using Stream = Brodix::Archivers::MemoryStreamRW<IArchiverStream>;
+using PesTestImages::Block;
+using PesTestImages::Bytes;
+using PesTestImages::Header;
+
+namespace {
+
+class Win1252Encoding : public Brodix::StitchFormats::ICharEncoding {
+public:
+    std::string ConvertToChars(std::wstring text) override { return Brodix::UnicodeToWin1252(text.c_str(), '?'); }
+    std::wstring ConvertToWChars(std::string text) override { return Brodix::Win1252ToUnicode(text.c_str()); }
+};
+
+std::vector<CAbsStitch> Stitches(IDesign const& design)
+{
+    std::vector<CAbsStitch> out;
+    auto reader = Brodix::HoldIterator(design.GetStitchReader());
+    for (reader->First(); !reader->IsDone(); reader->Next())
+        out.push_back(reader->GetCurrentItem());
+    return out;
+}
+
+// The first normal stitch of a design.
+PointI FirstStitch(IDesign const& design)
+{
+    for (CAbsStitch const& s : Stitches(design))
+        if (s.type == CAbsStitch::Normal && !s.colourChangeFlag)
+            return s.position;
+    return {-99999, -99999};
+}
+
+unsigned NearestRGB(int paletteIndex)
+{
+    Brodix::ColourData colour;
+    CStitches::GetNearestColourData(colour, GetBrotherRGB(paletteIndex - 1), 0);
+    return colour.colours[0];
+}
+
+std::vector<unsigned> ColoursOf(IDesign const& design)
+{
+    std::vector<unsigned> out;
+    for (unsigned long i = 0; i < design.GetColourCount(); ++i)
+        out.push_back(design.GetColour(i).colours[0]);
+    return out;
+}
+
+int Load(Bytes const& file, CPESReadWrite& reader, Brodix::StitchFormats::ICharEncoding* encoding = nullptr)
+{
+    Stream stream(file);
+    return reader.Load(stream, encoding, nullptr, nullptr, nullptr);
+}
+
+Header Version(int version, int a = 100, int b = 130, int rotation = 0, int blocks = 1)
+{
+    Header h;
+    h.version = version;
+    h.extentA = a;
+    h.extentB = b;
+    h.rotation = rotation;
+    h.numHoops = blocks;
+    return h;
+}
+
+Block Stitching(Bytes codes, std::vector<int> colours = {1}, int position = 0)
+{
+    Block b;
+    b.codes = std::move(codes);
+    b.colours = std::move(colours);
+    b.hoopPosition = position;
+    return b;
+}
+
+TEST(PesReader, SingleBlockIsCentredOnItsExtent)
+{
+    struct Case {
+        char const* name;
+        Header header;
+        PointI stitch;
+    };
+    Header v1;
+    v1.hoopCode = 1;
+    Case const cases[] = {
+        {"v1", v1, {10 - 50, 10 - 25}},
+        // Rotated: steps come as (y, x), the extent turns, y is offset the other way.
+        {"v20 rotated", Version(20, 100, 130, 1), {10 - 25, -10 + 50}},
+        // Industrial 200 x 300: rotated, turned by 180 degrees, x offset the other way.
+        {"v60 industrial", Version(60, 200, 300, 0), {-10 + 25, 10 - 50}},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        CPESReadWrite reader;
+        ASSERT_EQ(Load(PesTestImages::EncodePes(c.header, {Stitching({0x0A, 0x0A, 0xFF}, {5})}), reader), 0);
+        ASSERT_EQ(reader.Designs().size(), 1u);
+        EXPECT_EQ(FirstStitch(*reader.Designs()[0]), c.stitch);
+        EXPECT_EQ(ColoursOf(*reader.Designs()[0]), std::vector<unsigned>{NearestRGB(5)});
+    }
+}
+
+TEST(PesReader, VersionSelectsTheHeader)
+{
+    Bytes v60 = PesTestImages::EncodePes(Version(60), {Stitching({0x0A, 0x0A, 0xFF})});
+    std::memcpy(v60.data(), "ABCD", 4);   // only the digits count
+    Bytes v65 = v60;
+    std::memcpy(v65.data() + 4, "0065", 4);
+    Bytes v100 = v60;
+    std::memcpy(v100.data() + 4, "0100", 4);
+    struct Case {
+        char const* name;
+        Bytes file;
+        int status;
+    };
+    Case const cases[] = {{"arbitrary prefix", v60, 0}, {"0065", v65, 2}, {"0100", v100, 2}};
+    for (Case const& c : cases) {
+        CPESReadWrite reader;
+        EXPECT_EQ(Load(c.file, reader), c.status) << c.name;
+    }
+}
+
+TEST(PesReader, ColourContinuesAcrossBlocks)
+{
+    struct Case {
+        int secondBlockFirstIndex;
+        std::vector<int> firstDesign;
+        std::vector<int> secondDesign;
+    };
+    // Block 0 sews 3 then 7; block 1 starts with the given index, then 9.
+    Case const cases[] = {
+        {7, {3, 7}, {7, 9}},      // same thread: the change between the blocks is dropped
+        {8, {3, 7, 8}, {8, 9}},   // another thread: the change stays
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.secondBlockFirstIndex);
+        Bytes const codes = {0x0A, 0x0A, 0xFE, 0xB0, 0x01, 0x05, 0x05, 0xFF};
+        Bytes const file = PesTestImages::EncodePes(Version(30, 300, 130, 0, 2),
+                                                    {Stitching(codes, {3, 7}, 0),
+                                                     Stitching(codes, {c.secondBlockFirstIndex, 9}, 1)});
+        CPESReadWrite reader;
+        ASSERT_EQ(Load(file, reader), 0);
+        ASSERT_EQ(reader.Designs().size(), 2u);
+        std::vector<unsigned> first, second;
+        for (int index : c.firstDesign)
+            first.push_back(NearestRGB(index));
+        for (int index : c.secondDesign)
+            second.push_back(NearestRGB(index));
+        EXPECT_EQ(ColoursOf(*reader.Designs()[0]), first);
+        EXPECT_EQ(ColoursOf(*reader.Designs()[1]), second);
+    }
+}
+
+TEST(PesReader, ThreePositionHoopsPlaceBlocksByPosition)
+{
+    struct Case {
+        char const* name;
+        Header header;
+        std::vector<std::pair<int, int>> cells;   // grid column and row of each block (custom grids)
+        PointI step;                              // from one block to the next
+    };
+    Header custom = Version(60, 300, 130, 0, 3);
+    custom.custom = true;
+    custom.customValues[0] = 300;
+    custom.customValues[1] = 200;
+    custom.customValues[2] = 130;
+    custom.customValues[3] = 180;
+    Header tall = custom;
+    tall.customValues[1] = 400;
+    Case const cases[] = {
+        {"type 1", Version(30, 300, 130, 0, 3), {}, {600, 0}},
+        {"type 2", Version(30, 130, 300, 0, 3), {}, {0, 600}},
+        {"type 3", Version(40, 172, 100, 0, 3), {}, {360, 0}},
+        {"type 4", Version(50, 100, 172, 0, 3), {}, {0, 360}},
+        {"custom grid along a row", custom, {{0, 0}, {1, 0}, {2, 0}}, {1100, 0}},
+        {"custom grid down a column", tall, {{1, 0}, {1, 1}, {1, 2}}, {0, 1600}},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<Block> blocks;
+        for (int i = 0; i < 3; ++i) {
+            blocks.push_back(Stitching({0x0A, 0x0A, 0x14, 0x14, 0xFF}, {i + 1}, i));
+            if (!c.cells.empty()) {
+                blocks.back().gridColumn = c.cells[i].first;
+                blocks.back().gridRow = c.cells[i].second;
+            }
+        }
+        CPESReadWrite reader;
+        ASSERT_EQ(Load(PesTestImages::EncodePes(c.header, blocks), reader), 0);
+        ASSERT_EQ(reader.Designs().size(), 3u);
+        PointI const p0 = FirstStitch(*reader.Designs()[0]);
+        PointI const p1 = FirstStitch(*reader.Designs()[1]);
+        EXPECT_EQ(p1.x - p0.x, c.step.x);
+        EXPECT_EQ(p1.y - p0.y, c.step.y);
+        // All designs are centred together.
+        RectI const box = reader.GetDesignRectangle();
+        EXPECT_LE(std::abs(box.left + box.right), 1);
+        EXPECT_LE(std::abs(box.top + box.bottom), 1);
+    }
+}
+
+TEST(PesReader, TwoPositionHoopTurnsTheSecondBlock)
+{
+    Header h;
+    h.version = 90;
+    h.machineClass = "20";
+    h.hoopCode = 19;   // 350 x 350, two positions
+    h.numHoops = 2;
+    Block first = Stitching({0x0A, 0x00, 0xFF}, {1}, 0);
+    first.offsetX = 100;
+    first.offsetY = 200;
+    Block second = Stitching({0x0A, 0x00, 0xFF}, {2}, 1);
+    second.offsetX = 300;
+    second.offsetY = -400;
+    CPESReadWrite reader;
+    ASSERT_EQ(Load(PesTestImages::EncodePes(h, {first, second}), reader), 0);
+    ASSERT_EQ(reader.Designs().size(), 2u);
+    // Half the hoop (1750) less the block's offset, in opposite directions; no centring.
+    EXPECT_EQ(FirstStitch(*reader.Designs()[0]), (PointI{10 - 1650, -1550}));
+    EXPECT_EQ(FirstStitch(*reader.Designs()[1]), (PointI{-10 + 1450, 2150}));
+}
+
+TEST(PesReader, NotesNeedAnEncoding)
+{
+    Header h = Version(40);
+    h.text[0] = "Rose";
+    h.text[2] = "caf\xE9";
+    Bytes const file = PesTestImages::EncodePes(h, {Stitching({0x0A, 0x0A, 0xFF})});
+    Win1252Encoding encoding;
+    CPESReadWrite withEncoding;
+    ASSERT_EQ(Load(file, withEncoding, &encoding), 0);
+    EXPECT_EQ(withEncoding.Designs()[0]->GetDesignNotes(), L"Rose caf\u00E9");
+    CPESReadWrite without;
+    ASSERT_EQ(Load(file, without), 0);
+    EXPECT_EQ(without.Designs()[0]->GetDesignNotes(), L"");
+}
+
+Bytes WithCardDataPos(Bytes file, uint32_t position)
+{
+    for (int i = 0; i < 4; ++i)
+        file[8 + i] = static_cast<uint8_t>(position >> (8 * i));
+    return file;
+}
+
+TEST(PesReader, BadInputIsRefused)
+{
+    Bytes const codes = {0x0A, 0x0A, 0xFF};
+    Header twoPosition;
+    twoPosition.version = 90;
+    twoPosition.machineClass = "20";
+    twoPosition.hoopCode = 19;
+    twoPosition.numHoops = 3;
+    Header grid = Version(60, 300, 130, 0, 2);
+    grid.custom = true;
+    grid.customValues[0] = 300;
+    grid.customValues[1] = 200;
+    grid.customValues[2] = 130;
+    grid.customValues[3] = 180;
+    Block outsideGrid = Stitching(codes, {1}, 0);
+    outsideGrid.gridRow = 2;
+    Header const threeWide = Version(30, 300, 130, 0, 2);
+    Block const firstBlock = Stitching(codes, {1}, 0);
+    Bytes const good = PesTestImages::EncodePes(threeWide, {firstBlock, Stitching(codes, {2}, 1)});
+    Bytes signatureBroken = good;
+    std::size_t const secondBlock =
+        PesTestImages::EncodeHeader(threeWide).size() + PesTestImages::EncodeBlock(firstBlock).size();
+    signatureBroken[secondBlock + 512 + 2] = '2';
+    Bytes marker = good;
+    std::memcpy(marker.data() + 200, "SColourStitch", 13);
+    Bytes truncatedHeader = PesTestImages::EncodeHeader(Version(60));
+    truncatedHeader.pop_back();
+
+    struct Case {
+        char const* name;
+        Bytes file;
+        int status;
+    };
+    Case const cases[] = {
+        {"well formed", good, 0},
+        {"hoop position beyond the hoop",
+         PesTestImages::EncodePes(Version(30, 300, 130, 0, 2), {Stitching(codes, {1}, 0), Stitching(codes, {1}, 3)}),
+         5},
+        {"two-position hoop with three blocks",
+         PesTestImages::EncodePes(twoPosition, {Stitching(codes), Stitching(codes, {1}, 1), Stitching(codes)}), 5},
+        {"custom grid cell outside the grid", PesTestImages::EncodePes(grid, {outsideGrid, Stitching(codes, {1})}), 5},
+        {"more blocks than the file holds",
+         PesTestImages::EncodePes(Version(30, 300, 130, 0, 40), {Stitching(codes)}), 5},
+        {"card data past the end", WithCardDataPos(good, 0xFFFFFF00u), 5},
+        {"several blocks on a single hoop",
+         PesTestImages::EncodePes(Version(30, 100, 130, 0, 2), {Stitching(codes), Stitching(codes)}), 2},
+        {"truncated header", truncatedHeader, 5},
+        {"stitch section of block 2 unsigned", signatureBroken, 5},
+        {"marker text", marker, 5},
+        {"no colours listed", PesTestImages::EncodePes(Version(1), {Stitching(codes, {})}), 0},
+        {"no blocks", PesTestImages::EncodePes(Version(30, 100, 130, 0, 0), {}), 0},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        CPESReadWrite reader;
+        EXPECT_EQ(Load(c.file, reader), c.status);
+        // Designs are stored only when every block was read.
+        if (c.status != 0 || std::string(c.name) == "no blocks") {
+            EXPECT_TRUE(reader.Designs().empty());
+        }
+    }
+}
+
+TEST(PesReader, CustomGridRectangles)
+{
+    Header h = Version(60, 300, 130, 0, 2);
+    h.custom = true;
+    h.customValues[0] = 300;   // grid 3000 x 2000, cells 1300 x 1800
+    h.customValues[1] = 200;
+    h.customValues[2] = 130;
+    h.customValues[3] = 180;
+    Stream stream(PesTestImages::EncodeHeader(h));
+    PES6Header header;
+    ASSERT_TRUE(header.LoadFromFile(stream));
+    ASSERT_EQ(CPESReadWrite::GetHoopRects(&header, nullptr), 6);   // three columns, two rows
+    RectI rects[6];
+    CPESReadWrite::GetHoopRects(&header, rects);
+    EXPECT_EQ(rects[0], (RectI{0, 0, 1200, -1700}));
+    EXPECT_EQ(rects[5], (RectI{2200, -1600, 3400, -3300}));
+
+    struct Case {
+        int column;
+        int row;
+        int position;
+    };
+    for (Case c : {Case{0, 0, 0}, Case{2, 1, 5}, Case{0, 2, -1}, Case{3, 0, -1}}) {
+        unsigned char blockHeader[48] = {};
+        blockHeader[38] = static_cast<unsigned char>(c.column);
+        blockHeader[39] = static_cast<unsigned char>(c.row);
+        EXPECT_EQ(CPESReadWrite::GetHoopPos(&header, blockHeader), c.position);
+    }
+}
+
+std::vector<std::filesystem::path> CorpusFiles(char const* folder)
+{
+    std::vector<std::filesystem::path> files;
+    std::filesystem::path const dir = std::filesystem::path("../shared/corpus") / folder;
+    if (std::filesystem::exists(dir))
+        for (auto const& entry : std::filesystem::directory_iterator(dir))
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+Bytes ReadFile(std::filesystem::path const& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(PesReader, CorpusFilesLoad)
+{
+    auto const files = CorpusFiles("pes");
+    if (files.empty())
+        GTEST_SKIP() << "no corpus";
+    for (auto const& path : files) {
+        SCOPED_TRACE(path.string());
+        Bytes const file = ReadFile(path);
+        CPESReadWrite reader;
+        int const status = Load(file, reader);
+        // Versions 100 to 111 postdate every header this reader knows.
+        int const version = std::atoi(std::string(file.begin() + 4, file.begin() + 8).c_str());
+        if (version >= 100) {
+            EXPECT_EQ(status, 2);
+            continue;
+        }
+        // Its card-data offset is 0: the file has no Brother section at all.
+        if (path.filename() == "single_hexagon_test.pes") {
+            EXPECT_EQ(status, 5);
+            continue;
+        }
+        ASSERT_EQ(status, 0);
+        // One file announces no block at all (nothingV6.pes) and loads empty.
+        Stream stream(file);
+        auto header = CreatePESHeader(version);
+        ASSERT_TRUE(header && header->LoadFromFile(stream));
+        bool const announcesBlocks = header->GetNumHoops() > 0;
+        ASSERT_EQ(reader.Designs().empty(), !announcesBlocks);
+        RectI const box = reader.GetDesignRectangle();
+        EXPECT_LE(box.right - box.left, 4000);
+        EXPECT_LE(box.bottom - box.top, 4000);
+    }
+}
+
+} // namespace

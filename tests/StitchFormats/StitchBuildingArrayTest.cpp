@@ -1,0 +1,94 @@
+#include "StitchFormats/StitchBuildingArray.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Show(CStitchBuildingArray const& array)
+{
+    std::string out;
+    for (int i = 0; i < array.GetCount(); ++i)
+        out += std::to_string(array[i].flags) + ":" + std::to_string(array[i].dx) + "," + std::to_string(array[i].dy)
+               + " ";
+    return out;
+}
+
+std::string Show(std::vector<CStitch> const& records)
+{
+    CStitchBuildingArray array;
+    for (CStitch const& r : records)
+        array.Add(r);
+    return Show(array);
+}
+
+TEST(StitchBuildingArray, AddLongStitchSplitsIntoStepsAndMergesSmallRests)
+{
+    struct Case {
+        int x2, y2;
+        bool addIfNoMove;
+        std::vector<CStitch> expected;
+    } const cases[] = {
+        {0, 0, true, {{STITCH_NORMAL, 0, 0}}},
+        {0, 0, false, {}},
+        {200, 0, false, {{STITCH_JUMP, 80, 0}, {STITCH_JUMP, 80, 0}, {STITCH_NORMAL, 40, 0}}},
+        {163, 0, false, {{STITCH_JUMP, 80, 0}, {STITCH_NORMAL, 83, 0}}},
+        {3, -2, false, {{STITCH_NORMAL, 3, -2}}},
+        {0, -85, false, {{STITCH_NORMAL, 0, -85}}},
+        {-160, 0, false, {{STITCH_JUMP, -80, 0}, {STITCH_NORMAL, -80, 0}}},
+    };
+    for (Case const& c : cases) {
+        CStitchBuildingArray array;
+        array.AddLongStitch(0, 0, c.x2, c.y2, 80.0, STITCH_NORMAL, c.addIfNoMove);
+        EXPECT_EQ(Show(array), Show(c.expected)) << c.x2 << "," << c.y2;
+    }
+}
+
+TEST(StitchBuildingArray, GrowsByItsStepAndStopsAtTheRecordLimit)
+{
+    CStitchBuildingArray array;
+    for (int i = 0; i < 4001; ++i)
+        ASSERT_TRUE(array.Add(CStitch{STITCH_NORMAL, 1, 1}));
+    EXPECT_EQ(array.GetCount(), 4001);
+
+    // A hostile move cannot make the array grow without end.
+    CStitchBuildingArray huge;
+    huge.AddLongStitch(0, 0, 2'000'000'000, 2'000'000'000, 80.0, STITCH_NORMAL, false);
+    EXPECT_EQ(huge.GetCount(), CStitchBuildingArray::kMaxRecords);
+    EXPECT_TRUE(huge.HasOverflowed());
+}
+
+TEST(StitchBuildingArray, NeedlePositionCountsOnlyMoves)
+{
+    CStitchBuildingArray array;
+    int x = 7, y = 7;
+    array.GetNeedlePosition(&x, &y);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+    for (CStitch r : {CStitch{STITCH_NORMAL, 10, -3}, CStitch{STITCH_JUMP, 5, 5}, CStitch{STITCH_STOP, 9, 9},
+                      CStitch{STITCH_COLOUR, 9, 9}, CStitch{STITCH_TRIM, 9, 9}, CStitch{STITCH_END, 9, 9}})
+        array.Add(r);
+    array.GetNeedlePosition(&x, &y);
+    EXPECT_EQ(x, 15);
+    EXPECT_EQ(y, 2);
+}
+
+TEST(StitchBuildingArray, RemoveInitialJumpStitchesDropsOnlyTheLeadingRun)
+{
+    CStitchBuildingArray array;
+    for (CStitch r : {CStitch{STITCH_JUMP, 10, 0}, CStitch{STITCH_JUMP, 10, 0}, CStitch{STITCH_NORMAL, 1, 0},
+                      CStitch{STITCH_JUMP, 3, 0}})
+        array.Add(r);
+    array.RemoveInitialJumpStitches();
+    EXPECT_EQ(Show(array), Show({{STITCH_NORMAL, 1, 0}, {STITCH_JUMP, 3, 0}}));
+
+    CStitchBuildingArray onlyJumps;
+    onlyJumps.Add(CStitch{STITCH_JUMP, 1, 0});
+    onlyJumps.RemoveInitialJumpStitches();
+    EXPECT_EQ(onlyJumps.GetCount(), 0);
+    EXPECT_TRUE(onlyJumps.Add(CStitch{STITCH_NORMAL, 1, 0}));
+}
+
+} // namespace
