@@ -75,4 +75,12 @@ private:
     std::optional<std::string> m_previous;
 };
 
+// One bus for the whole test program: the platform's notification centre
+// keeps its connection for the life of the process.
+inline PrivateSessionBus& SharedSessionBus()
+{
+    static PrivateSessionBus bus;
+    return bus;
+}
+
 } // namespace QelTest

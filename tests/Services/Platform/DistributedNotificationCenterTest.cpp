@@ -12,7 +12,7 @@ constexpr char kName[] = "QelTestNotification";
 
 TEST(DistributedNotificationCenter, PostedUserInfoArrivesWithItsKinds)
 {
-    QelTest::PrivateSessionBus bus;
+    QelTest::SharedSessionBus();
     std::vector<std::optional<PropertyDictionary>> received;
     std::string error;
     NotificationListener* self = nullptr;
@@ -49,7 +49,7 @@ TEST(DistributedNotificationCenter, PostedUserInfoArrivesWithItsKinds)
 
 TEST(DistributedNotificationCenter, ListenerEndsOnTermination)
 {
-    QelTest::PrivateSessionBus bus;
+    QelTest::SharedSessionBus();
     std::string error;
     auto listener = NotificationListener::Create(kName, [](auto const&) {}, &error);
     ASSERT_NE(listener, nullptr) << error;
