@@ -9,9 +9,12 @@ cd "$(dirname "$0")/.."
 # One line per fuzz target: its name, its seconds, then its seed folders under
 # ../shared/corpus. A folder written "format:DIR" has each file prefixed with
 # the Format byte of DIR's extension, for targets that read the format from
-# their first input byte.
+# their first input byte; "vp3:DIR" has each file that qel-stitch reads
+# converted to VP3 by our own writer (the corpus holds no VP3 files).
 targets=(
   "fuzz_stitch_formats 55 format:dst format:exp format:xxx format:10o format:jef format:sew format:pcs format:pec format:pes format:shv format:tvk format:vip format:art"
+  "fuzz_vp3 30 vp3:dst vp3:exp vp3:xxx vp3:10o vp3:jef vp3:sew vp3:pcs vp3:pec vp3:pes vp3:shv vp3:tvk vp3:vip vp3:art"
+  "fuzz_brother 20 format:pes format:pec"
 )
 
 # Format values by extension, as the engine numbers them.
@@ -35,7 +38,7 @@ done
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQEL_FUZZ=ON -DQEL_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$jobs" --target "${names[@]}"
+cmake --build "$build" -j "$jobs" --target "${names[@]}" qel-stitch
 
 # Copies the seed folders of one target into dir, adding format bytes where asked.
 prepare_seeds() {
@@ -43,7 +46,13 @@ prepare_seeds() {
   rm -rf "$dir"; mkdir -p "$dir"
   local folder file ext byte
   for folder in "$@"; do
-    if [[ $folder == format:* ]]; then
+    if [[ $folder == vp3:* ]]; then
+      folder=${folder#vp3:}
+      for file in "$corpus/$folder"/*; do
+        [ -f "$file" ] || continue
+        "$build/Tools/qel-stitch/qel-stitch" convert "$file" "$dir/$folder-$(basename "$file").vp3" 2>/dev/null || true
+      done
+    elif [[ $folder == format:* ]]; then
       folder=${folder#format:}
       byte=${format_byte[$folder]}
       for file in "$corpus/$folder"/*; do
