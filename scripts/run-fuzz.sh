@@ -9,9 +9,10 @@ cd "$(dirname "$0")/.."
 # One line per fuzz target: its name, its seconds, then its seed folders under
 # ../shared/corpus. A folder written "format:DIR" has each file prefixed with
 # the Format byte of DIR's extension, for targets that read the format from
-# their first input byte.
+# their first input byte. "dhv:DIR" wraps each SHV file of DIR as the body of
+# a two-design DHV file (with its Format byte), as there are no DHV samples.
 targets=(
-  "fuzz_stitch_formats 55 format:dst format:exp format:xxx format:10o format:jef format:sew format:pcs format:pec format:pes format:shv format:tvk format:vip format:art"
+  "fuzz_stitch_formats 55 format:dst format:exp format:xxx format:10o format:jef format:sew format:pcs format:pec format:pes format:shv dhv:shv format:tvk format:vip format:art"
 )
 
 # Format values by extension, as the engine numbers them.
@@ -34,13 +35,30 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQEL_FUZZ=ON -DQEL_TESTS=OFF >/dev/null
 cmake --build "$build" -j "$jobs" --target "${names[@]}"
 
+# A DHV layout of two designs sharing one body: no file name, the design count
+# at 96, the two addresses, then a design header (turned a quarter, mirrored,
+# moved and scaled) in front of the body.
+dhv_prefix() {
+  head -c 86 /dev/zero
+  printf '\x00'
+  head -c 9 /dev/zero
+  printf '\x02\x00\x00\x00\x69\x00\x00\x00\x69'
+  printf '\x05\x00\x64\xff\xce\xce\x1b'
+}
+
 # Copies the seed folders of one target into dir, adding format bytes where asked.
 prepare_seeds() {
   local dir=$1; shift
   rm -rf "$dir"; mkdir -p "$dir"
   local folder file ext byte
   for folder in "$@"; do
-    if [[ $folder == format:* ]]; then
+    if [[ $folder == dhv:* ]]; then
+      folder=${folder#dhv:}
+      for file in "$corpus/$folder"/*; do
+        [ -f "$file" ] || continue
+        { printf "\\x$(printf %02x "${format_byte[dhv]}")"; dhv_prefix; cat "$file"; } >"$dir/dhv-$(basename "$file")"
+      done
+    elif [[ $folder == format:* ]]; then
       folder=${folder#format:}
       byte=${format_byte[$folder]}
       for file in "$corpus/$folder"/*; do
