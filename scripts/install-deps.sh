@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libsqlite3-dev
   nlohmann-json3-dev
+  libplist-dev libsdbus-c++-dev dbus
 )
 
 missing=()

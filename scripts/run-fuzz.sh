@@ -9,10 +9,14 @@ cd "$(dirname "$0")/.."
 # One line per fuzz target: its name, its seconds, then its seed folders under
 # ../shared/corpus. A folder written "format:DIR" has each file prefixed with
 # the Format byte of DIR's extension, for targets that read the format from
-# their first input byte. "dhv:DIR" wraps each SHV file of DIR as the body of
-# a two-design DHV file (with its Format byte), as there are no DHV samples.
+# their first input byte; "vp3:DIR" has each file that qel-stitch reads
+# converted to VP3 by our own writer (the corpus holds no VP3 files).
+# "dhv:DIR" wraps each SHV file of DIR as the body of a two-design DHV file
+# (with its Format byte), as there are no DHV samples either.
 targets=(
   "fuzz_stitch_formats 55 format:dst format:exp format:xxx format:10o format:jef format:sew format:pcs format:pec format:pes format:shv dhv:shv format:tvk format:vip format:art"
+  "fuzz_vp3 30 vp3:dst vp3:exp vp3:xxx vp3:10o vp3:jef vp3:sew vp3:pcs vp3:pec vp3:pes vp3:shv vp3:tvk vp3:vip vp3:art"
+  "fuzz_brother 20 format:pes format:pec"
 )
 
 # Format values by extension, as the engine numbers them.
@@ -33,7 +37,7 @@ done
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQEL_FUZZ=ON -DQEL_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$jobs" --target "${names[@]}"
+cmake --build "$build" -j "$jobs" --target "${names[@]}" qel-stitch
 
 # A DHV layout of two designs sharing one body: no file name, the design count
 # at 96, the two addresses, then a design header (turned a quarter, mirrored,
@@ -57,6 +61,12 @@ prepare_seeds() {
       for file in "$corpus/$folder"/*; do
         [ -f "$file" ] || continue
         { printf "\\x$(printf %02x "${format_byte[dhv]}")"; dhv_prefix; cat "$file"; } >"$dir/dhv-$(basename "$file")"
+      done
+    elif [[ $folder == vp3:* ]]; then
+      folder=${folder#vp3:}
+      for file in "$corpus/$folder"/*; do
+        [ -f "$file" ] || continue
+        "$build/Tools/qel-stitch/qel-stitch" convert "$file" "$dir/$folder-$(basename "$file").vp3" 2>/dev/null || true
       done
     elif [[ $folder == format:* ]]; then
       folder=${folder#format:}

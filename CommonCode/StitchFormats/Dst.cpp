@@ -11,6 +11,7 @@ namespace {
 constexpr unsigned long kHeaderSize = 512;
 constexpr unsigned long kRecordSize = 3;
 constexpr int kSpareRecords = 1000;
+constexpr unsigned long kRecordsPerBlock = 4096;
 
 constexpr uint8_t kNotStitchBit = 0b1000'0000;   // in b2: jump, colour change or end
 constexpr uint8_t kEndMask = 0b1111'0000;
@@ -74,6 +75,33 @@ int CStitches::TajimaLoad(IArchiverStream& stream)
     return kStatusOk;
 }
 
+// Stores one record; false at the end record or when the storage is full.
+bool CStitches::ReadTajimaRecord(uint8_t const* record, int& colours, int* palette, int& lastColourChange)
+{
+    RecordKind const kind = KindOf(record[2]);
+    if (kind == RecordKind::End)
+        return false;
+    if (kind == RecordKind::ColourChange) {
+        // A change right after another one (or as the second record) changes nothing.
+        if (lastColourChange == GetCount() - 1)
+            return true;
+        if (!AppendStitch(CStitch{STITCH_COLOUR, 0, 0}))
+            return false;
+        if (colours < kMaxCountedColours) {
+            palette[colours] = colours % kTovenrikCycle + 1;
+            ++colours;
+        }
+        lastColourChange = GetCount() - 1;
+        return true;
+    }
+    int const x = DecodeX(record[0], record[1], record[2]);
+    int const y = DecodeY(record[0], record[1], record[2]);
+    if (x == 0 && y == 0)
+        return true;
+    uint8_t const flags = kind == RecordKind::Stitch ? STITCH_NORMAL : STITCH_JUMP;
+    return AppendStitch(CStitch{flags, static_cast<int8_t>(x), static_cast<int8_t>(y)});
+}
+
 void CStitches::GetTajimaData(IArchiverStream& stream)
 {
     int palette[kMaxCountedColours + 1] = {1};
@@ -82,30 +110,18 @@ void CStitches::GetTajimaData(IArchiverStream& stream)
 
     stream.SetPos(kHeaderSize);
     SetCount(0);
-    uint8_t record[kRecordSize];
-    while (stream.Read(record, kRecordSize) == kRecordSize) {
-        RecordKind const kind = KindOf(record[2]);
-        if (kind == RecordKind::End)
-            break;
-        if (kind == RecordKind::ColourChange) {
-            // A change right after another one (or as the second record) changes nothing.
-            if (lastColourChange == GetCount() - 1)
-                continue;
-            if (!AppendStitch(CStitch{STITCH_COLOUR, 0, 0}))
+    // Records are read a block at a time; a tail of fewer than 3 bytes ends the data.
+    unsigned char block[kRecordSize * kRecordsPerBlock];
+    unsigned long got = 0;
+    bool ended = false;
+    while (!ended && (got = stream.Read(block, sizeof block)) >= kRecordSize) {
+        for (unsigned long at = 0; at + kRecordSize <= got; at += kRecordSize) {
+            if (!ReadTajimaRecord(block + at, colours, palette, lastColourChange)) {
+                ended = true;
                 break;
-            if (colours < kMaxCountedColours) {
-                palette[colours] = colours % kTovenrikCycle + 1;
-                ++colours;
             }
-            lastColourChange = GetCount() - 1;
-            continue;
         }
-        int const x = DecodeX(record[0], record[1], record[2]);
-        int const y = DecodeY(record[0], record[1], record[2]);
-        if (x == 0 && y == 0)
-            continue;
-        uint8_t const flags = kind == RecordKind::Stitch ? STITCH_NORMAL : STITCH_JUMP;
-        if (!AppendStitch(CStitch{flags, static_cast<int8_t>(x), static_cast<int8_t>(y)}))
+        if (got % kRecordSize != 0)
             break;
     }
     AppendStitch(CStitch{STITCH_END, 0, 0});

@@ -165,6 +165,7 @@ public:
     // DST (Dst.cpp)
     int TajimaLoad(IArchiverStream& stream);
     void GetTajimaData(IArchiverStream& stream);
+    bool ReadTajimaRecord(uint8_t const* record, int& colours, int* palette, int& lastColourChange);
     void InsertTrim();   // a trim before every run of three or more jumps after a stitch; PCS uses it too
     // EXP (Exp.cpp)
     int MelcoLoad(IArchiverStream& stream);

@@ -2,6 +2,7 @@
 // blocks, multi-position hoops, notes, refused input and the corpus.
 #include "StitchFormats/Pes.h"
 #include "Fundamentals/MemoryStream.h"
+#include "Fundamentals/SimpleDesign.h"
 #include "Fundamentals/TextConversion.h"
 #include "StitchFormats/Palettes.h"
 #include "PesTestImages.h"
@@ -209,6 +210,23 @@ TEST(PesReader, ThreePositionHoopsPlaceBlocksByPosition)
         EXPECT_LE(std::abs(box.left + box.right), 1);
         EXPECT_LE(std::abs(box.top + box.bottom), 1);
     }
+}
+
+TEST(PesReader, DispatchHandsOutOneDesignPerBlock)
+{
+    std::vector<Block> blocks;
+    for (int i = 0; i < 3; ++i)
+        blocks.push_back(Stitching({0x0A, 0x0A, 0x14, 0x14, 0xFF}, {i + 1}, i));
+    Bytes const file = PesTestImages::EncodePes(Version(30, 300, 130, 0, 3), blocks);
+    namespace SF = Brodix::StitchFormats;
+    std::vector<std::shared_ptr<IDesign>> designs;
+    Stream stream(file);
+    ASSERT_EQ(SF::Load(designs, stream, 0, SF::FormatPES, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(designs.size(), 3u);
+    Brodix::CSimpleDesign merged;
+    Stream again(file);
+    ASSERT_EQ(SF::Load(merged, again, 0, SF::FormatPES, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(merged.GetColourCount(), 3u);
 }
 
 TEST(PesReader, TwoPositionHoopTurnsTheSecondBlock)

@@ -47,6 +47,14 @@ void CPatternBase::AddNotes(std::wstring const& notes, IDesign& design)
         design.SetDesignNotes(MakeMergedNotes(design.GetDesignNotes(), notes, true));
 }
 
+std::size_t CPatternBase::RecordsUpperBound() const
+{
+    std::size_t records = 0;
+    for (auto const& child : m_subclasses)
+        records += child->RecordsUpperBound();
+    return records;
+}
+
 std::wstring CPatternBase::GetProducerString() { return L"Produced by Ombrel Works"; }
 
 } // namespace Brodix::Vp3Lib

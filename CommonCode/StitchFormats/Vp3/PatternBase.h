@@ -55,6 +55,8 @@ public:
     static std::wstring GetProducerString();
 
     std::vector<std::unique_ptr<CPatternBase>> const& Subclasses() const { return m_subclasses; }
+    // How many design records this object and its children can extract at most.
+    virtual std::size_t RecordsUpperBound() const;
     unsigned char Precision() const { return m_precision; }
     void SetPrecision(unsigned char precision) { m_precision = precision; }
 

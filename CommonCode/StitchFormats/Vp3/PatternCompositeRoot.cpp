@@ -147,6 +147,7 @@ bool CPatternCompositeRoot::ExtractStitchDataMulti(std::vector<std::shared_ptr<I
         case kClassDesign: {
             auto& object = static_cast<CPatternCompositeDesign&>(*child);
             auto design = std::make_shared<CSimpleDesign>();
+            design->ReserveStitches(object.RecordsUpperBound());
             AddNotes(object.Notes(), *design);
             ok = object.ExtractStitchData(*design, CHiResVector{});
             designs.push_back(std::move(design));

@@ -71,6 +71,7 @@ bool CPatternCompositeSeq::ExtractWithNotes(IDesign& design)
 bool CPatternCompositeSeq::ExtractStitchDataMulti(std::vector<std::shared_ptr<IDesign>>& designs)
 {
     auto design = std::make_shared<CSimpleDesign>();
+    design->ReserveStitches(RecordsUpperBound());
     bool const ok = ExtractWithNotes(*design);
     if (design->GetStitchCount() > 0)
         designs.push_back(std::move(design));

@@ -52,6 +52,10 @@ public:
     // units) through the transform. False on bad stitch data.
     bool ExtractStitchData(IDesign& design, CHiResVector origin) const;
 
+    // At most one record per two data bytes, plus the colour change and the
+    // end point: enough room to extract into without regrowing.
+    std::size_t RecordsUpperBound() const override { return m_data.empty() ? 0 : m_data.size() / 2 + 2; }
+
     ColourData const& Colour() const { return m_colour.Colour(); }
     CHiResVector Start() const { return m_start; }
     CHiResVector End() const { return m_end; }

@@ -27,6 +27,13 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+bool StartsAt(IDesign const& design, CommonTypes::PointI const& point)
+{
+    auto const reader = HoldIterator(design.GetStitchReader());
+    reader->First();
+    return !reader->IsDone() && reader->GetCurrentItem().position == point;
+}
+
 void Transfer(IDesign const& source, IDesign& target, CommonTypes::PointI const& offset, bool cleanup)
 {
     if (cleanup)
@@ -193,6 +200,7 @@ unsigned int CVP3ReadWrite::ReadDesign(IDesign& target, IArchiverStream& stream,
     if (Private::IsCriticalError(status))
         return status;
     CSimpleDesign extracted;
+    extracted.ReserveStitches(m_root->RecordsUpperBound());
     if (!m_root->ExtractStitchData(extracted))
         status = kStatusBadData;
     OffsetDesign(extracted, offset);
@@ -210,9 +218,14 @@ unsigned int CVP3ReadWrite::ReadDesigns(std::vector<std::shared_ptr<IDesign>>& t
     bool const ok = m_root->ExtractStitchDataMulti(extracted);
     targets.clear();
     targets.reserve(extracted.size());
-    for (auto const& design : extracted) {
-        auto target = std::make_shared<CSimpleDesign>();
+    for (auto& design : extracted) {
         OffsetDesign(*design, offset);
+        if (design->GetStitchCount() > 0 && !(cleanup && StartsAt(*design, offset))) {
+            // A copy into a new design would be this very design: hand it over instead.
+            targets.push_back(std::move(design));
+            continue;
+        }
+        auto target = std::make_shared<CSimpleDesign>();
         Transfer(*design, *target, offset, cleanup);
         targets.push_back(std::move(target));
     }

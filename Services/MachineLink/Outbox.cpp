@@ -1,0 +1,144 @@
+#include "MachineLink/Outbox.h"
+#include "Fundamentals/Vendor.h"
+#include "Platform/FileManager.h"
+#include "StitchFormats/Vp3/VP3ReadWrite.h"
+#include "StitchFormats/Vp3/VP3Status.h"
+#include <cstdio>
+
+namespace Brodix::MachineLink {
+namespace {
+
+constexpr char kFilenameKey[] = "QelSendToMachineFilename";
+constexpr char kDataKey[] = "QelSendToMachineDataToSend";
+constexpr char kFileTypeKey[] = "QelSendToMachineFileType";
+constexpr std::int64_t kNormalSend = 0;
+constexpr std::int64_t kExpressSend = 2;
+// Room for " (9999).vp3" within the 255 bytes a file name may have.
+constexpr std::size_t kMaxReceivedNameBytes = 240;
+constexpr unsigned kMaxCopies = 9999;
+constexpr unsigned char kDelete = 0x7f;
+
+// Names in log lines are quoted, with control bytes escaped, so that a
+// hostile name cannot forge log lines.
+std::string Quoted(std::string const& text)
+{
+    std::string quoted = "\"";
+    for (char c : text) {
+        auto const byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == kDelete || c == '"' || c == '\\') {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            quoted += escaped;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
+}
+
+Delivery Refused(std::string const& name, std::string const& reason)
+{
+    return {false, {}, "refused " + Quoted(name) + ": " + reason};
+}
+
+// Codes 0, 2 and 3 are the reads that still give designs, as the sender's
+// loader accepts them.
+bool Vp3ReaderAccepts(Platform::PropertyData const& payload)
+{
+    Vp3Lib::CVP3ReadWrite reader;
+    std::vector<std::shared_ptr<IDesign>> designs;
+    unsigned int const result = reader.ReadFromMemory(Vp3Lib::CDesignHolder(&designs), payload.data(),
+                                                      payload.size(), CommonTypes::PointI{0, 0}, true);
+    return result == Vp3Lib::kStatusOK || result == Vp3Lib::kStatusUnexpectedClass ||
+           result == Vp3Lib::kStatusUnreadable;
+}
+
+} // namespace
+
+std::string DefaultOutboxFolder()
+{
+    return Platform::UserDataFolder() + "/" + kVendorPrefix + ".MachineLink/outbox";
+}
+
+std::optional<std::string> FileNameProblem(std::string const& name)
+{
+    if (name.empty())
+        return "empty file name";
+    if (name[0] == '.')
+        return "file name starts with \".\"";
+    if (name.size() > kMaxReceivedNameBytes)
+        return "file name too long";
+    for (char c : name) {
+        auto const byte = static_cast<unsigned char>(c);
+        if (c == '/')
+            return "file name holds \"/\"";
+        if (c == '\0')
+            return "file name holds NUL";
+        if (byte < 0x20 || byte == kDelete)
+            return "file name holds a control character";
+    }
+    return std::nullopt;
+}
+
+std::string OutboxFileName(std::string const& receivedName, unsigned copy)
+{
+    std::size_t const dot = receivedName.rfind('.');
+    std::string stem = dot == std::string::npos || dot == 0 ? receivedName : receivedName.substr(0, dot);
+    if (copy > 1)
+        stem += " (" + std::to_string(copy) + ")";
+    return stem + kOutboxExtension;
+}
+
+Delivery Outbox::Deliver(std::optional<Platform::PropertyDictionary> const& userInfo) const
+{
+    if (!userInfo)
+        return Refused("", "malformed notification");
+    auto const value = [&](char const* key) -> Platform::PropertyValue const* {
+        auto const found = userInfo->find(key);
+        return found != userInfo->end() ? &found->second : nullptr;
+    };
+    Platform::PropertyValue const* nameValue = value(kFilenameKey);
+    if (nameValue == nullptr || nameValue->String() == nullptr)
+        return Refused("", "no file name");
+    std::string const& name = *nameValue->String();
+    if (auto const problem = FileNameProblem(name))
+        return Refused(name, *problem);
+
+    Platform::PropertyValue const* kindValue = value(kFileTypeKey);
+    auto const kind = kindValue != nullptr ? kindValue->Integer() : std::nullopt;
+    if (!kind || (*kind != kNormalSend && *kind != kExpressSend))
+        return Refused(name, "unknown send kind");
+
+    Platform::PropertyValue const* dataValue = value(kDataKey);
+    if (dataValue == nullptr || dataValue->Data() == nullptr)
+        return Refused(name, "no design data");
+    Platform::PropertyData const& payload = *dataValue->Data();
+    if (payload.size() > kMaxPayloadBytes)
+        return Refused(name, "design data over " + std::to_string(kMaxPayloadBytes) + " bytes");
+    if (!Vp3ReaderAccepts(payload))
+        return Refused(name, "not a readable VP3 design");
+
+    bool const express = *kind == kExpressSend;
+    std::string const folder = express ? m_folder + "/" + kExpressFolder : m_folder;
+    if (!Platform::CreateDirectories(folder))
+        return Refused(name, "cannot create " + Quoted(folder));
+    for (unsigned copy = 1; copy <= kMaxCopies; ++copy) {
+        std::string const fileName = OutboxFileName(name, copy);
+        std::string error;
+        switch (Platform::CreateFileAtomically(folder, fileName, payload, &error)) {
+        case Platform::CreateFileResult::Created: {
+            std::string const path = folder + "/" + fileName;
+            return {true, path,
+                    "wrote " + Quoted(path) + " (" + std::to_string(payload.size()) + " bytes, " +
+                        (express ? "express" : "normal") + ") from " + Quoted(name)};
+        }
+        case Platform::CreateFileResult::AlreadyExists:
+            continue;
+        case Platform::CreateFileResult::Failed:
+            return Refused(name, "cannot write " + Quoted(folder + "/" + fileName) + ": " + error);
+        }
+    }
+    return Refused(name, "no free file name");
+}
+
+} // namespace Brodix::MachineLink

@@ -1,0 +1,54 @@
+// One selected embroidery file: read whole, loaded into a design by its type
+// identifier (VP3 through the VP3 reader, every other format through the
+// format engine), and sent to the machine-communication process as a VP3
+// file image in the "QelSendToMachineNotification" distributed notification.
+#pragma once
+#include "Fundamentals/Design.h"
+#include "Platform/URL.h"
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Brodix::SendService {
+
+inline constexpr char kSendToMachineNotification[] = "QelSendToMachineNotification";
+inline constexpr char kDataToSendKey[] = "QelSendToMachineDataToSend";
+inline constexpr char kFilenameKey[] = "QelSendToMachineFilename";
+inline constexpr char kFileTypeKey[] = "QelSendToMachineFileType";
+inline constexpr int kNormalSend = 0;
+inline constexpr int kExpressSend = 2;
+
+// Larger files are not read: no embroidery file comes near this, and reading
+// one whole must not exhaust memory.
+inline constexpr std::size_t kMaxDesignFileBytes = 256u * 1024 * 1024;
+
+// The vendor's type identifier of VP3 files.
+std::string const& VP3TypeIdentifier();
+
+class QELDesignFile {
+public:
+    // initWithURL: loads the file the URL names, typed by its type identifier.
+    explicit QELDesignFile(Platform::URL const& url);
+    // initWithData:ofType: (null data or type: the load fails).
+    QELDesignFile(std::vector<unsigned char> const* data, std::string const* type);
+
+    // Replaces the design only when the load succeeds.
+    bool loadData(std::vector<unsigned char> const* data, std::string const* type);
+    std::shared_ptr<IDesign> innerDesign() const { return m_design; }
+
+    void sendToMachine(bool express);
+    void sendToMachine() { sendToMachine(false); }
+    void sendExpressToMachine() { sendToMachine(true); }
+
+    bool isValid() const { return _isValid; }
+    void setIsValid(bool valid) { _isValid = valid; }
+
+private:
+    std::shared_ptr<IDesign> m_design;
+    std::optional<Platform::URL> m_url;
+    bool _isValid = false;
+};
+
+} // namespace Brodix::SendService

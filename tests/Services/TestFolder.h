@@ -1,0 +1,39 @@
+// A temporary folder that is removed with everything in it.
+#pragma once
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace QelTest {
+
+class TestFolder {
+public:
+    TestFolder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "qel-test-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("mkdtemp");
+        m_path = pattern;
+    }
+    ~TestFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    TestFolder(TestFolder const&) = delete;
+    TestFolder& operator=(TestFolder const&) = delete;
+
+    std::string const& Path() const { return m_path; }
+    std::string Write(std::string const& name, std::string const& content) const
+    {
+        std::string const path = m_path + "/" + name;
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+
+private:
+    std::string m_path;
+};
+
+} // namespace QelTest
