@@ -11,8 +11,10 @@ cd "$(dirname "$0")/.."
 # the Format byte of DIR's extension, for targets that read the format from
 # their first input byte; "vp3:DIR" has each file that qel-stitch reads
 # converted to VP3 by our own writer (the corpus holds no VP3 files).
+# "dhv:DIR" wraps each SHV file of DIR as the body of a two-design DHV file
+# (with its Format byte), as there are no DHV samples either.
 targets=(
-  "fuzz_stitch_formats 55 format:dst format:exp format:xxx format:10o format:jef format:sew format:pcs format:pec format:pes format:shv format:tvk format:vip format:art"
+  "fuzz_stitch_formats 55 format:dst format:exp format:xxx format:10o format:jef format:sew format:pcs format:pec format:pes format:shv dhv:shv format:tvk format:vip format:art"
   "fuzz_vp3 30 vp3:dst vp3:exp vp3:xxx vp3:10o vp3:jef vp3:sew vp3:pcs vp3:pec vp3:pes vp3:shv vp3:tvk vp3:vip vp3:art"
   "fuzz_brother 20 format:pes format:pec"
 )
@@ -24,6 +26,9 @@ declare -A format_byte=(
 )
 
 corpus=../shared/corpus
+# Longer inputs are cut to this length: headers and tables sit near the start,
+# and short inputs keep a one-minute run fast enough to mutate many of them.
+max_len=65536
 build=build-fuzz
 jobs=$(nproc 2>/dev/null || echo 2)
 
@@ -37,13 +42,30 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQEL_FUZZ=ON -DQEL_TESTS=OFF >/dev/null
 cmake --build "$build" -j "$jobs" --target "${names[@]}" qel-stitch
 
+# A DHV layout of two designs sharing one body: no file name, the design count
+# at 96, the two addresses, then a design header (turned a quarter, mirrored,
+# moved and scaled) in front of the body.
+dhv_prefix() {
+  head -c 86 /dev/zero
+  printf '\x00'
+  head -c 9 /dev/zero
+  printf '\x02\x00\x00\x00\x69\x00\x00\x00\x69'
+  printf '\x05\x00\x64\xff\xce\xce\x1b'
+}
+
 # Copies the seed folders of one target into dir, adding format bytes where asked.
 prepare_seeds() {
   local dir=$1; shift
   rm -rf "$dir"; mkdir -p "$dir"
   local folder file ext byte
   for folder in "$@"; do
-    if [[ $folder == vp3:* ]]; then
+    if [[ $folder == dhv:* ]]; then
+      folder=${folder#dhv:}
+      for file in "$corpus/$folder"/*; do
+        [ -f "$file" ] || continue
+        { printf "\\x$(printf %02x "${format_byte[dhv]}")"; dhv_prefix; cat "$file"; } >"$dir/dhv-$(basename "$file")"
+      done
+    elif [[ $folder == vp3:* ]]; then
       folder=${folder#vp3:}
       for file in "$corpus/$folder"/*; do
         [ -f "$file" ] || continue
@@ -77,7 +99,7 @@ for line in "${targets[@]}"; do
   prepare_seeds "$seeds" $folders
   mkdir -p "$work" "$artifacts"
   echo "=== fuzz $name for ${seconds}s ==="
-  if ! "$build/fuzz/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  if ! "$build/fuzz/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="$max_len" \
       -artifact_prefix="$artifacts/" -print_final_stats=1 "$work" "$seeds"; then
     echo "run-fuzz: $name found a problem; see $artifacts/" >&2
     failed=1

@@ -26,7 +26,7 @@ constexpr uint8_t kEnd = 0x10;
 
 constexpr double kLeadingJumpStep = 80.0;
 constexpr int kStorageSlack = 10;
-constexpr int kMaxRecords = 5'000'000;   // what ValidateStitchCount accepts
+constexpr int kMaxRecords = CStitches::kMaxStitchCount;
 
 int16_t ReadInt16(uint8_t const* p) { return static_cast<int16_t>(p[0] | (p[1] << 8)); }
 
@@ -102,7 +102,7 @@ int ReadJanomeStitchData(CStitches& stitches, IArchiverStream& stream, unsigned 
                          std::span<int16_t const> codes)
 {
     if (dataStart > stream.GetSize())
-        return 5;
+        return CStitches::kStatusRefused;
     stream.SetPos(dataStart);
     PointI jump;
     GetLengthFirstSewJump(stream, jump.x, jump.y);
@@ -140,12 +140,12 @@ int ReadJanomeStitchData(CStitches& stitches, IArchiverStream& stream, unsigned 
             if (out.Index() > 0 && !out.PreviousIsColour() && out.Put(STITCH_COLOUR, 0, 0)) {
                 colours.push_back(RgbOfCode(codes[k]));
                 if (!CStitches::ValidateNumCols(static_cast<int>(colours.size())))
-                    return 5;
+                    return CStitches::kStatusRefused;
             }
         }
     }
     if (!CStitches::ValidateStitchCount(out.Index()))
-        return 5;
+        return CStitches::kStatusRefused;
 
     stitches.SetNumberColours(static_cast<int>(colours.size()));
     for (std::size_t i = 0; i < colours.size(); ++i) {
@@ -154,33 +154,33 @@ int ReadJanomeStitchData(CStitches& stitches, IArchiverStream& stream, unsigned 
     }
     stitches.SetCount(out.Index());
     stitches.SizeDesign();
-    return 0;
+    return CStitches::kStatusOk;
 }
 
 int CStitches::JefLoad(IArchiverStream& stream)
 {
     if (IsCanFileData(stream))
-        return 5;
+        return CStitches::kStatusRefused;
 
     uint8_t header[kHeaderSize];
     stream.SetPos(0);
     if (stream.Read(header, kHeaderSize) < kHeaderSize)
-        return 5;
+        return CStitches::kStatusRefused;
     long const dataStart = ReadInt16(header + kStitchOffsetPos);
     int const colourCount = ReadInt16(header + kColourCountPos);
     if (colourCount < 1)
-        return 5;
+        return CStitches::kStatusRefused;
 
     // The codes and the stitch data must lie inside the file.
     long const codesStart = dataStart - static_cast<long>(kColourListsPerColour) * kColourEntrySize * colourCount;
     long const size = static_cast<long>(stream.GetSize());
     if (codesStart < 0 || dataStart > size)
-        return 5;
+        return CStitches::kStatusRefused;
 
     std::vector<uint8_t> entries(static_cast<std::size_t>(kColourEntrySize) * colourCount);
     stream.SetPos(static_cast<unsigned long>(codesStart));
     if (stream.Read(entries.data(), entries.size()) < entries.size())
-        return 5;
+        return CStitches::kStatusRefused;
     std::vector<int16_t> codes(colourCount);
     for (int i = 0; i < colourCount; ++i)
         codes[i] = ReadInt16(entries.data() + kColourEntrySize * i);

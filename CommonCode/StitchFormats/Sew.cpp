@@ -22,15 +22,15 @@ int CStitches::SewLoad(IArchiverStream& stream)
     uint8_t header[kHeaderSize];
     stream.SetPos(0);
     if (stream.Read(header, kHeaderSize) < kHeaderSize)
-        return 5;
+        return kStatusRefused;
     int const colourCount = header[0] | (header[1] << 8);
     if (colourCount < 1 || colourCount > kMaxColours)
-        return 5;
+        return kStatusRefused;
     if (IsCanFileData(stream))
-        return 5;
+        return kStatusRefused;
     // A file that ends before the stitch data has no stitches to read.
     if (stream.GetSize() < kStitchDataStart)
-        return 5;
+        return kStatusRefused;
 
     int16_t codes[kMaxColours];
     for (int i = 0; i < kMaxColours; ++i)

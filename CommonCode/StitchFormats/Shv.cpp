@@ -3,7 +3,6 @@
 // file places several such bodies, each with a quarter-turn direction, mirror,
 // position and scale. Numbers are big-endian.
 #include "StitchFormats/Shv.h"
-#include "StitchFormats/Palettes.h"
 #include "StitchFormats/Stitches.h"
 #include <algorithm>
 #include <array>
@@ -57,7 +56,7 @@ constexpr PointI kDirections[] = {{0, 1}, {1, 0}, {0, -1}, {-1, 0}};
 constexpr double kScaleBias = 100.0;
 
 constexpr int kRecordsBeforeSizes = 1000;  // the per-body slack of the storage estimate
-constexpr int kMaxRecords = 5'000'000;     // what ValidateStitchCount accepts
+constexpr int kMaxRecords = CStitches::kMaxStitchCount;
 constexpr int kJumpSegment = 80;           // pixel-line points between jump records
 constexpr double kStitchSplitStep = 80.0;
 constexpr int kMinStorageGrowth = 1024;
@@ -170,8 +169,10 @@ struct Placement {
 
     int64_t Scale(int64_t value, double scale) const
     {
-        double const scaled = std::clamp(static_cast<double>(value) * scale, -kMaxScaledCoordinate, kMaxScaledCoordinate);
-        return static_cast<int64_t>(scaled);
+        double const scaled = static_cast<double>(value) * scale;
+        if (std::isnan(scaled))
+            return 0;
+        return static_cast<int64_t>(std::clamp(scaled, -kMaxScaledCoordinate, kMaxScaledCoordinate));
     }
 
     std::pair<int64_t, int64_t> Place(int64_t u, int64_t v) const
@@ -243,12 +244,10 @@ struct ColourEntry {
 ColourEntry DecodeColourEntry(CStitches& stitches, uint8_t const* entry)
 {
     int const chart = entry[kEntryChartPos];
-    unsigned char code[kEntryCodeSize];
-    std::copy_n(entry + kEntryCodePos, kEntryCodeSize, code);
     ColourEntry out{BigUInt32(entry + kEntryUnitsPos), 0, stitches.GetDefaultColourType()};
     if (chart >= kFirstChart && chart <= kLastChart) {
         out.colourType = chart - kFirstChart;
-        out.rgb = stitches.GetOldColourRGB(out.colourType, Shv::BcdToNumber(code, kEntryCodeSize));
+        out.rgb = stitches.GetOldColourRGB(out.colourType, Shv::BcdToNumber(entry + kEntryCodePos, kEntryCodeSize));
     } else {
         std::size_t const card = entry[kEntryCardIndexPos];
         int const tovenrik = card < kCardColourToTovenrik.size() ? kCardColourToTovenrik[card] : 0;
@@ -256,6 +255,85 @@ ColourEntry DecodeColourEntry(CStitches& stitches, uint8_t const* entry)
     }
     return out;
 }
+
+// Decodes the stitch units of one body: every position is placed, then written
+// as the step from the last placed position.
+class BodyDecoder {
+public:
+    BodyDecoder(IArchiverStream& stream, BodyWriter& out, Placement const& placement)
+        : m_stream(stream), m_out(out), m_placement(placement)
+    {
+    }
+
+    // False when the design goes beyond the container's limits. Data that ends
+    // early ends the stitches; later colours then stay empty.
+    bool ReadColour(uint32_t units)
+    {
+        for (int64_t remaining = units; remaining > 0 && !m_atEnd;) {
+            int8_t unit[2];
+            if (m_stream.Read(unit, 2) < 2) {
+                m_atEnd = true;
+            } else if (unit[0] != kEscape) {
+                if (!Stitch(unit[0], unit[1]))
+                    return false;
+                --remaining;
+            } else if (unit[1] == kLongJump) {
+                if (!LongJump())
+                    return false;
+                remaining -= kLongJumpUnits;
+            } else {
+                if (unit[1] == kStop && !m_out.Put(STITCH_STOP, 0, 0))
+                    return false;
+                --remaining;   // other escapes mean nothing
+            }
+        }
+        return true;
+    }
+
+    int64_t LastX() const { return m_x; }
+    int64_t LastY() const { return m_y; }
+
+private:
+    bool Stitch(int du, int dv)
+    {
+        auto const [x, y] = Advance(du, dv);
+        // Records count y upwards.
+        return m_out.Stitch(x - m_x, m_y - y) && Arrive(x, y);
+    }
+
+    bool LongJump()
+    {
+        uint8_t tail[kLongJumpTail];
+        if (m_stream.Read(tail, kLongJumpTail) < kLongJumpTail) {
+            m_atEnd = true;
+            return true;
+        }
+        auto const [x, y] = Advance(BigInt16(tail), BigInt16(tail + 2));
+        return m_out.Jump(x - m_x, y - m_y) && Arrive(x, y);
+    }
+
+    // Positions are placed from the unplaced sums, so scaling does not accumulate rounding.
+    std::pair<int64_t, int64_t> Advance(int du, int dv)
+    {
+        m_u += du;
+        m_v += dv;
+        return m_placement.Place(m_u, m_v);
+    }
+
+    bool Arrive(int64_t x, int64_t y)
+    {
+        m_x = x;
+        m_y = y;
+        return true;
+    }
+
+    IArchiverStream& m_stream;
+    BodyWriter& m_out;
+    Placement const& m_placement;
+    int64_t m_u = 0, m_v = 0;   // unplaced position, file units
+    int64_t m_x = 0, m_y = 0;   // last placed position
+    bool m_atEnd = false;
+};
 
 } // namespace
 
@@ -396,7 +474,7 @@ int CStitches::ReadShvFile(IArchiverStream& stream, long base, int& index, int& 
 {
     BodyLayout body;
     if (!ReadBodyLayout(stream, base, body))
-        return 5;
+        return kStatusRefused;
 
     if (name) {
         std::vector<uint8_t> bytes(body.nameLength);
@@ -419,67 +497,30 @@ int CStitches::ReadShvFile(IArchiverStream& stream, long base, int& index, int& 
         if (dirY == 0)
             std::swap(scaleX, scaleY);
         Placement const placement{mirror, dirX, dirY, scaleX, scaleY};
-        int64_t u = 0, v = 0;          // unplaced position, file units
-        int64_t px = 0, py = 0;        // last placed position
-        bool atEnd = false;
+        BodyDecoder decoder(stream, out, placement);
         stream.SetPos(static_cast<unsigned long>(body.stitchDataPos));
-
         for (int i = 0; i < body.colourCount; ++i) {
             if (colour + i > 0 && !out.Put(STITCH_COLOUR, 0, 0))
-                return 5;
+                return kStatusRefused;
             if (i == 0 && !out.Jump(x, y))
-                return 5;
-            // Truncated data ends the stitches; the remaining colours stay empty.
-            for (int64_t remaining = units[i]; remaining > 0 && !atEnd;) {
-                int8_t unit[2];
-                if (stream.Read(unit, 2) < 2) {
-                    atEnd = true;
-                    break;
-                }
-                if (unit[0] != kEscape) {
-                    u += unit[0];
-                    v += unit[1];
-                    auto const [placedX, placedY] = placement.Place(u, v);
-                    if (!out.Stitch(placedX - px, py - placedY))
-                        return 5;
-                    px = placedX;
-                    py = placedY;
-                    --remaining;
-                } else if (unit[1] == kLongJump) {
-                    uint8_t tail[kLongJumpTail];
-                    if (stream.Read(tail, kLongJumpTail) < kLongJumpTail) {
-                        atEnd = true;
-                        break;
-                    }
-                    u += BigInt16(tail);
-                    v += BigInt16(tail + 2);
-                    auto const [placedX, placedY] = placement.Place(u, v);
-                    if (!out.Jump(placedX - px, placedY - py))
-                        return 5;
-                    px = placedX;
-                    py = placedY;
-                    remaining -= kLongJumpUnits;
-                } else {
-                    if (unit[1] == kStop && !out.Put(STITCH_STOP, 0, 0))
-                        return 5;
-                    --remaining;
-                }
-            }
+                return kStatusRefused;
+            if (!decoder.ReadColour(units[i]))
+                return kStatusRefused;
         }
-        x = static_cast<int>(px);
-        y = static_cast<int>(py);
+        x = static_cast<int>(decoder.LastX());
+        y = static_cast<int>(decoder.LastY());
     }
 
     if (!out.Put(STITCH_END, 0, 0))
-        return 5;
+        return kStatusRefused;
     colour += body.colourCount;
-    return 0;
+    return kStatusOk;
 }
 
 int CStitches::ShvLoad(IArchiverStream& stream, std::wstring* name)
 {
     if (IsCanFileData(stream) || !Shv::IsBodyHeaderComplete(stream, 0))
-        return 5;
+        return kStatusRefused;
     int stitches = 0;
     int colours = 0;
     Shv::GetSizes(stream, 0, stitches, colours);
@@ -487,24 +528,24 @@ int CStitches::ShvLoad(IArchiverStream& stream, std::wstring* name)
     SetNumberColours(colours);
 
     int index = 0, colour = 0, x = 0, y = 0;
-    if (ReadShvFile(stream, 0, index, colour, x, y, name, false, 0, 1, 1.0, 1.0) != 0) {
+    if (ReadShvFile(stream, 0, index, colour, x, y, name, false, 0, 1, 1.0, 1.0) != kStatusOk) {
         ClearStitches();
-        return 5;
+        return kStatusRefused;
     }
     SetCount(index);
     SizeDesign();
-    return 0;
+    return kStatusOk;
 }
 
 int CStitches::DhvLoad(IArchiverStream& stream, std::wstring* name)
 {
     if (IsCanFileData(stream))
-        return 5;
+        return kStatusRefused;
     int const designCount = Shv::GetDesignAddresses(stream, nullptr);
     if (designCount < 0)
-        return 5;
+        return kStatusRefused;
     if (designCount == 0)
-        return 0;
+        return kStatusOk;
     std::vector<int> addresses(designCount);
     Shv::GetDesignAddresses(stream, addresses.data());
 
@@ -513,11 +554,11 @@ int CStitches::DhvLoad(IArchiverStream& stream, std::wstring* name)
     int colours = 0;
     for (int const address : addresses) {
         if (address < 0 || !Shv::IsBodyHeaderComplete(stream, address + kDesignHeaderSize))
-            return 5;
+            return kStatusRefused;
         Shv::GetSizes(stream, address + kDesignHeaderSize, stitches, colours);
     }
     if (!ValidateNumCols(colours))
-        return 5;
+        return kStatusRefused;
     AllocStorage(std::min(stitches, kMaxRecords));
     SetNumberColours(colours);
 
@@ -532,19 +573,19 @@ int CStitches::DhvLoad(IArchiverStream& stream, std::wstring* name)
         int64_t const moveY = positionY - previousY;
         if (std::llabs(moveX) > int64_t{kMaxRecords} * kJumpSegment || std::llabs(moveY) > int64_t{kMaxRecords} * kJumpSegment) {
             ClearStitches();
-            return 5;
+            return kStatusRefused;
         }
         int endX = static_cast<int>(moveX);
         int endY = static_cast<int>(moveY);
         if (ReadShvFile(stream, address + kDesignHeaderSize, index, colour, endX, endY, name, mirror, dirX, dirY,
                         scaleX, scaleY) != 0) {
             ClearStitches();
-            return 5;
+            return kStatusRefused;
         }
         previousX = int64_t{positionX} + endX;
         previousY = int64_t{positionY} + endY;
     }
     SetCount(index);
     SizeDesign();
-    return 0;
+    return kStatusOk;
 }

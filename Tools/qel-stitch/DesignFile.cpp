@@ -35,7 +35,7 @@ std::string StatusMeaning(SF::Format format, int status)
     case 3:
         return "truncated: the header cannot be read";
     case 4:
-        return "not a " + name + " file, or no reader for " + name;
+        return "not a valid " + name + " file, or no reader for " + name;
     case 5:
         return "damaged or refused data (counts out of range, or colours that do not match the colour changes)";
     default:

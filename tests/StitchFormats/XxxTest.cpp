@@ -123,6 +123,20 @@ TEST(Xxx, Refusals)
     EXPECT_EQ(LoadBytes(justFits, SF::FormatXXX).status, 0);
 }
 
+// A long move of (32767, 32767) counts 582 records, so a few thousand of them
+// declare more than the 5,000,000 records a design may have.
+TEST(Xxx, LongMovesBeyondTheStitchLimitRefused)
+{
+    auto longJumps = [](int n) {
+        Bytes stitches;
+        for (int i = 0; i < n; ++i)
+            Append(stitches, {0x7E, 0xFF, 0x7F, 0xFF, 0x7F});
+        return MakeXxx(stitches);
+    };
+    EXPECT_EQ(LoadBytes(longJumps(8591), SF::FormatXXX).status, 0);
+    EXPECT_EQ(LoadBytes(longJumps(8592), SF::FormatXXX).status, 5);
+}
+
 TEST(Xxx, CorpusLoads)
 {
     // These two put their stitches at 252, where the length field belongs; the

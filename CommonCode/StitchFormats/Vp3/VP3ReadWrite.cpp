@@ -75,8 +75,18 @@ unsigned int CVP3ReadWrite::WriteToFile(CDesignHolder const& holder, std::FILE* 
 {
     if (file == nullptr)
         return kStatusNoFile;
+    // Encoded in memory first: block lengths are patched there, so the file
+    // needs no seeking back (a pipe works), and a short write is noticed
+    // instead of leaving a broken file reported as written.
+    MemoryWriteStream memory;
+    unsigned int const status = WriteToStreamImpl(holder, memory, offset, nudge);
+    if (status != kStatusOK)
+        return status;
     FileAsStream stream(file);
-    return WriteToStreamImpl(holder, stream, offset, nudge);
+    std::vector<unsigned char> const& bytes = memory.Content();
+    if (stream.Write(bytes.data(), bytes.size()) != bytes.size() || !stream.Flush())
+        return kStatusNoFile;
+    return kStatusOK;
 }
 
 unsigned int CVP3ReadWrite::WriteToFile(CDesignHolder const& holder, wchar_t const* path,

@@ -69,6 +69,7 @@ public:
                                CommonTypes::PointI const& offset, bool nudge);
     unsigned int WriteToStream(CDesignHolder const& holder, IArchiverStream& stream,
                                CommonTypes::PointI const& offset, bool nudge);
+    // kStatusNoFile also when the file does not take every byte.
     unsigned int WriteToFile(CDesignHolder const& holder, std::FILE* file, CommonTypes::PointI const& offset,
                              bool nudge);
     unsigned int WriteToFile(CDesignHolder const& holder, wchar_t const* path, CommonTypes::PointI const& offset,

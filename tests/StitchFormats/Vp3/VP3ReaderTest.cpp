@@ -111,6 +111,29 @@ TEST(Vp3Reader, CleanupMovesColourChangesOntoFirstStitches)
     EXPECT_EQ(Points(shifted).front(), (Point{105, -95, C}));
 }
 
+// Straight on the design model: the target is replaced, not appended to, and
+// records point at the target's colours even where a colour was dropped.
+TEST(Vp3Reader, CleanupReplacesTheTargetAndKeepsColourIndicesValid)
+{
+    ColourData first = ColourData::Default(), second = ColourData::Default();
+    first.colours[0] = 0x11;
+    second.colours[0] = 0x22;
+    CSimpleDesign source;
+    source.AddColourStitch(first, {0, 0}, false);   // a colour with nothing but its change
+    source.AddColourStitch(second, {5, 5}, false);
+    source.AddStitch(CAbsStitch{{6, 6}, 1, N, false, true});
+    source.AddStitch(CAbsStitch{{7, 7}, 1, T, false, true});
+    CSimpleDesign target;
+    target.AddColourStitch(ColourData::Default(), {99, 99}, false);
+    Cleanup00SubDesignFromRead(source, target, {0, 0});
+    EXPECT_EQ(Points(target), (std::vector<Point>{{6, 6, C}, {6, 6, N}, {7, 7, T}}));
+    ASSERT_EQ(target.GetColourCount(), 1u);
+    EXPECT_EQ(target.GetColour(0), second);
+    auto const reader = HoldIterator(static_cast<IDesign const&>(target).GetStitchReader());
+    for (reader->First(); !reader->IsDone(); reader->Next())
+        EXPECT_EQ(reader->GetCurrentItem().colourIndex, 0);
+}
+
 struct CodeCase {
     char const* name;
     Bytes data;

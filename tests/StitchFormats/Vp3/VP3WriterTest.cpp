@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <unistd.h>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -392,6 +393,32 @@ TEST(Vp3Writer, EntryPointsReportTheirStatus)
     EXPECT_EQ(vp3.WriteToFile(CDesignHolder(design), file, {0, 0}, true), kStatusOK);
     EXPECT_EQ(std::ftell(file), static_cast<long>(WriteDesign(design).size())) << "the file is left open";
     std::fclose(file);
+
+    std::FILE* readOnlyFile = std::fopen("/dev/null", "r");
+    ASSERT_NE(readOnlyFile, nullptr);
+    EXPECT_EQ(vp3.WriteToFile(CDesignHolder(design), readOnlyFile, {0, 0}, true), kStatusNoFile)
+        << "a file that takes no bytes is not reported as written";
+    std::fclose(readOnlyFile);
+}
+
+// A pipe cannot seek back to patch block lengths; the file still gets
+// exactly the bytes of WriteToMemory.
+TEST(Vp3Writer, WritesToFilesThatCannotSeek)
+{
+    CSimpleDesign const design = MakeDesign({Record(1, 1, CAbsStitch::ColourChange), Record(200, 2), Record(3, 3)});
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    std::FILE* writeEnd = fdopen(ends[1], "w");
+    ASSERT_NE(writeEnd, nullptr);
+    CVP3ReadWrite vp3;
+    EXPECT_EQ(vp3.WriteToFile(CDesignHolder(design), writeEnd, {0, 0}, true), kStatusOK);
+    std::fclose(writeEnd);
+    Bytes received(4096);
+    ssize_t const got = read(ends[0], received.data(), received.size());
+    close(ends[0]);
+    ASSERT_GT(got, 0);
+    received.resize(static_cast<std::size_t>(got));
+    EXPECT_EQ(received, WriteDesign(design));
 }
 
 struct SanitizeCase {
