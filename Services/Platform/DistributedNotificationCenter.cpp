@@ -12,6 +12,25 @@
 namespace Brodix::Platform {
 namespace {
 
+// A D-Bus array, the user-info dictionary included, holds at most 2^26
+// bytes; the bus drops a connection that sends more, so such a post is
+// refused before it is sent. Each entry costs its key and some framing.
+constexpr std::size_t kMaxBusArrayBytes = std::size_t{1} << 26;
+constexpr std::size_t kEntryFramingBytes = 64;
+
+std::size_t EncodedSizeEstimate(PropertyDictionary const& userInfo)
+{
+    std::size_t total = 0;
+    for (auto const& [key, value] : userInfo) {
+        total += key.size() + kEntryFramingBytes;
+        if (auto const* text = value.String())
+            total += text->size();
+        else if (auto const* data = value.Data())
+            total += data->size();
+    }
+    return total;
+}
+
 std::optional<sdbus::Variant> ToVariant(PropertyValue const& value)
 {
     if (auto const* text = value.String())
@@ -98,6 +117,10 @@ DistributedNotificationCenter& DistributedNotificationCenter::defaultCenter()
 bool DistributedNotificationCenter::postNotification(std::string const& name, PropertyDictionary const& userInfo,
                                                      bool deliverImmediately)
 {
+    if (EncodedSizeEstimate(userInfo) > kMaxBusArrayBytes) {
+        std::fprintf(stderr, "debug: notification \"%s\" not posted: user info too large for the bus\n", name.c_str());
+        return false;
+    }
     std::map<std::string, sdbus::Variant> entries;
     for (auto const& [key, value] : userInfo) {
         auto variant = ToVariant(value);
@@ -105,25 +128,37 @@ bool DistributedNotificationCenter::postNotification(std::string const& name, Pr
             return false;
         entries.emplace(key, std::move(*variant));
     }
-    if (!m_connectAttempted) {
-        m_connectAttempted = true;
-        if (auto bus = ConnectSessionBus(&m_connectError)) {
-            auto connection = std::make_unique<Connection>();
-            connection->object = sdbus::createObject(*bus, kNotificationObjectPath);
-            connection->bus = std::move(bus);
-            m_connection = std::move(connection);
+    // A connection the bus has closed is replaced once, so one lost
+    // connection does not silence the rest of the run.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!m_connectAttempted) {
+            m_connectAttempted = true;
+            if (auto bus = ConnectSessionBus(&m_connectError)) {
+                auto connection = std::make_unique<Connection>();
+                connection->object = sdbus::createObject(*bus, kNotificationObjectPath);
+                connection->bus = std::move(bus);
+                m_connection = std::move(connection);
+            }
         }
-    }
-    if (!m_connection) {
-        std::fprintf(stderr, "debug: notification \"%s\" not posted: no session bus (%s)\n", name.c_str(),
-                     m_connectError.c_str());
-        return false;
-    }
-    try {
-        m_connection->object->emitSignal(kNotificationSignal).onInterface(kNotificationInterface).withArguments(name, entries);
-    } catch (sdbus::Error const& failure) {
-        std::fprintf(stderr, "debug: notification \"%s\" not posted: %s\n", name.c_str(), failure.what());
-        return false;
+        if (!m_connection) {
+            std::fprintf(stderr, "debug: notification \"%s\" not posted: no session bus (%s)\n", name.c_str(),
+                         m_connectError.c_str());
+            return false;
+        }
+        try {
+            m_connection->object->emitSignal(kNotificationSignal)
+                .onInterface(kNotificationInterface)
+                .withArguments(name, entries);
+            break;
+        } catch (sdbus::Error const& failure) {
+            bool const firstTry = attempt == 0;
+            if (!firstTry || failure.getName() != "org.freedesktop.DBus.Error.Disconnected") {
+                std::fprintf(stderr, "debug: notification \"%s\" not posted: %s\n", name.c_str(), failure.what());
+                return false;
+            }
+            m_connection.reset();
+            m_connectAttempted = false;
+        }
     }
     if (deliverImmediately)
         Flush();

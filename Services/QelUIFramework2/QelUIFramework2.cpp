@@ -46,7 +46,8 @@ public:
         if (!m_notification)
             return;
         int const percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
-        std::string const body = text + " (" + std::to_string(done) + "/" + std::to_string(total) + ")";
+        std::string const count = "(" + std::to_string(done) + "/" + std::to_string(total) + ")";
+        std::string const body = text.empty() ? count : text + " " + count;
         // A server that stops answering is not asked again.
         if (!m_notification->Show(kSummary, body, percent, finished ? kFinishedExpiryMilliseconds : kNoExpiry))
             m_notification.reset();

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 namespace QelTest {
@@ -27,7 +28,10 @@ public:
     std::string const& Path() const { return m_path; }
     std::string Write(std::string const& name, std::string const& content) const
     {
-        std::string const path = m_path + "/" + name;
+        return WriteFile(m_path + "/" + name, content);
+    }
+    static std::string WriteFile(std::string const& path, std::string const& content)
+    {
         std::ofstream(path, std::ios::binary) << content;
         return path;
     }

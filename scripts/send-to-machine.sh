@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Sends embroidery design files to the machine the way the desktop does: on a
+# private session bus, the receiver qel-machine-link listens while
+# qel-send-service loads each file, encodes it as VP3 and posts it; the
+# receiver writes the VP3 files into the outbox. Installs what is missing and
+# builds first.
+#
+#   scripts/send-to-machine.sh [--outbox DIR] [design files...]
+#
+# Without files it sends two sample designs from ../shared/corpus. The outbox
+# defaults to ./machine-outbox.
+set -euo pipefail
+repo="$(cd "$(dirname "$0")/.." && pwd)"
+
+outbox="$PWD/machine-outbox"
+files=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --outbox) outbox="$2"; shift 2 ;;
+    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) files+=("$(realpath -m -- "$1")"); shift ;;
+  esac
+done
+if [ ${#files[@]} -eq 0 ]; then
+  files=("$repo/../shared/corpus/dst/Bean.dst" "$repo/../shared/corpus/pes/bird.pes")
+fi
+mkdir -p "$outbox"
+outbox="$(realpath "$outbox")"
+
+bash "$repo/scripts/install-deps.sh"
+build="$repo/build-main-job"
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQEL_TESTS=OFF > /dev/null
+cmake --build "$build" --target qel-send-service qel-machine-link
+
+export QEL_OUTBOX="$outbox" QEL_BUILD="$build"
+exec dbus-run-session -- bash -s -- "${files[@]}" <<'SESSION'
+set -euo pipefail
+log="$(mktemp)"
+trap 'rm -f "$log"' EXIT
+"$QEL_BUILD/Services/MachineLink/qel-machine-link" --outbox "$QEL_OUTBOX" > "$log" 2>&1 &
+receiver=$!
+for _ in $(seq 100); do
+  grep -q listening "$log" && break
+  kill -0 "$receiver" 2>/dev/null || { cat "$log"; exit 1; }
+  sleep 0.1
+done
+"$QEL_BUILD/Services/SendService/qel-send-service" "$@"
+# Every post left the service before it ended; wait until the receiver has
+# logged nothing new for a moment, then stop it.
+lines=-1
+for _ in $(seq 50); do
+  now=$(wc -l < "$log")
+  [ "$now" -eq "$lines" ] && break
+  lines=$now
+  sleep 0.2
+done
+kill -TERM "$receiver"
+wait "$receiver" || true
+sed -n 's/^qel-machine-link: //p' "$log" | grep -v '^listening'
+echo "VP3 files written to $QEL_OUTBOX:"
+grep -o '^qel-machine-link: wrote "[^"]*"' "$log" | sed 's/^qel-machine-link: wrote "\(.*\)"$/  \1/' || echo "  (none)"
+SESSION
