@@ -206,6 +206,10 @@ void CStitches::ConvertFromAbsolute(IDesign const& design, bool noTrailingJump)
 
 namespace {
 
+constexpr long long kMaxStep = 127;
+
+bool FitsStep(long long value) { return value >= -kMaxStep && value <= kMaxStep; }
+
 // Writes the move in steps of at most step units; the final record has
 // lastFlags and takes up a rest of up to 5 units.
 void PutLongMove(CStitches* stitches, int x0, int y0, int x1, int y1, double step, int& index, uint8_t lastFlags)
@@ -223,21 +227,36 @@ void PutLongMove(CStitches* stitches, int x0, int y0, int x1, int y1, double ste
     long long written = 0;
     for (; written < steps && index < stitches->GetCount(); ++written)
         stitches->PutStitch(index++, jump);
-    long long const rx = x1 - (x0 + steps * sx);
-    long long const ry = y1 - (y0 + steps * sy);
+    long long rx = x1 - (x0 + steps * sx);
+    long long ry = y1 - (y0 + steps * sy);
     bool const smallRest = std::llabs(rx) <= kMergeableRest && std::llabs(ry) <= kMergeableRest;
     if (smallRest && steps >= 1) {
         if (written < steps || index < 1)
             return;
         CStitch last = *stitches->GetStitch(index - 1);
-        last.flags = lastFlags;
-        last.dx = static_cast<int8_t>(last.dx + rx);
-        last.dy = static_cast<int8_t>(last.dy + ry);
-        stitches->PutStitch(index - 1, last);
-        return;
+        long long const mergedX = last.dx + rx;
+        long long const mergedY = last.dy + ry;
+        if (FitsStep(mergedX) && FitsStep(mergedY)) {
+            last.flags = lastFlags;
+            last.dx = static_cast<int8_t>(mergedX);
+            last.dy = static_cast<int8_t>(mergedY);
+            stitches->PutStitch(index - 1, last);
+            return;
+        }
     }
     if (smallRest && rx == 0 && ry == 0)
         return;
+    // Rounding of the unit step adds up over a long move; a rest too large for
+    // one record is carried by jumps first instead of wrapping around.
+    while (!FitsStep(rx) || !FitsStep(ry)) {
+        int8_t const cx = static_cast<int8_t>(std::clamp<long long>(rx, -kMaxStep, kMaxStep));
+        int8_t const cy = static_cast<int8_t>(std::clamp<long long>(ry, -kMaxStep, kMaxStep));
+        if (stitches->PutStitch(index, CStitch{STITCH_JUMP, cx, cy}) != 0)
+            return;
+        ++index;
+        rx -= cx;
+        ry -= cy;
+    }
     if (stitches->PutStitch(index, CStitch{lastFlags, static_cast<int8_t>(rx), static_cast<int8_t>(ry)}) == 0)
         ++index;
 }

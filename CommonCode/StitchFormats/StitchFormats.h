@@ -11,8 +11,9 @@
 
 namespace Brodix::StitchFormats {
 
-// The values are stored and passed by callers; they never change.
-enum Format {
+// The values are stored and passed by callers; they never change. The fixed
+// underlying type keeps any number a caller passes a valid value to refuse.
+enum Format : int {
     FormatVIP = 0,
     FormatTVK = 1,
     FormatDST = 2,

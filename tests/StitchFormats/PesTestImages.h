@@ -25,7 +25,9 @@ inline void PutLong(Bytes& out, uint32_t value)
 
 inline void PutText(Bytes& out, char const* text)
 {
-    out.insert(out.end(), text, text + std::strlen(text));
+    // A plain loop: gcc 12 warns falsely about insert() into an empty vector here.
+    for (; *text != '\0'; ++text)
+        out.push_back(static_cast<uint8_t>(*text));
 }
 
 // A text field: absent, short (length byte) or long (255 and a 16-bit length).

@@ -192,6 +192,31 @@ TEST(Stitches, LongStitchPutSplitsMovesAndMergesSmallRests)
     }
 }
 
+TEST(Stitches, LongStitchPutReachesTheEndOfVeryLongMoves)
+{
+    // Over a long move the rounded unit step drifts from the true direction;
+    // the rest must still arrive in records that fit, not wrap around.
+    struct Case {
+        int x1, y1;
+        double step;
+    } const cases[] = {{32767, 32767, 80.0}, {-32768, 12345, 80.0}, {20000, 1, 100.0}, {1000, 999, 122.0}};
+    for (Case const& c : cases) {
+        CStitches stitches(0);
+        stitches.AllocStorage(2000);
+        int index = 0;
+        LongStitchPut(&stitches, 0, 0, c.x1, c.y1, c.step, index);
+        stitches.SetCount(index);
+        long x = 0, y = 0;
+        for (CStitch const& r : Records(stitches)) {
+            x += r.dx;
+            y += r.dy;
+        }
+        EXPECT_EQ(x, c.x1) << c.x1 << "," << c.y1;
+        EXPECT_EQ(y, c.y1) << c.x1 << "," << c.y1;
+        EXPECT_EQ(Records(stitches).back().flags, STITCH_NORMAL);
+    }
+}
+
 TEST(Stitches, LongStitchPutStopsWhereTheStorageEnds)
 {
     CStitches stitches(0);
