@@ -17,6 +17,7 @@ targets=(
   "fuzz_stitch_formats 30 format:dst format:exp format:xxx format:10o format:jef format:sew format:pcs format:pec format:pes format:shv dhv:shv format:tvk format:vip format:art"
   "fuzz_vp3 30 vp3:dst vp3:exp vp3:xxx vp3:10o vp3:jef vp3:sew vp3:pcs vp3:pec vp3:pes vp3:shv vp3:tvk vp3:vip vp3:art"
   "fuzz_brother 20 format:pes format:pec"
+  "fuzz_machine_link 10 vp3:dst vp3:pes"
 )
 
 # Format values by extension, as the engine numbers them.
