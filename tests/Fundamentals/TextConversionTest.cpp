@@ -1,5 +1,6 @@
 #include "Fundamentals/TextConversion.h"
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <string>
 
 using namespace Brodix;
@@ -64,7 +65,7 @@ TEST(Utf8, AppendAndRoundTripThroughThePlatformString)
 
 TEST(Utf8, WfopenOpensUtf8Paths)
 {
-    std::string const path = ::testing::TempDir() + "caf\xC3\xA9.txt";
+    std::string const path = ::testing::TempDir() + std::to_string(::getpid()) + "-caf\xC3\xA9.txt";
     std::FILE* file = wfopen(ExpandUtf8(path).c_str(), L"wb");
     ASSERT_NE(file, nullptr);
     std::fclose(file);

@@ -6,6 +6,7 @@
 #include "Vp3TestBytes.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -377,7 +378,7 @@ TEST(Vp3Reader, SavesAndLoadsFiles)
     CSimpleDesign design;
     design.AddColourStitch(ColourData::Default(), {3, 4}, false);
     design.AddStitch(CAbsStitch{{300, -400}, 0, N, false, true});
-    std::string const path = testing::TempDir() + "vp3-save-load.vp3";
+    std::string const path = testing::TempDir() + "vp3-save-load-" + std::to_string(::getpid()) + ".vp3";
     ASSERT_TRUE(Save(path.c_str(), design));
     std::unique_ptr<IDesign> const loaded = Load(path.c_str());
     ASSERT_NE(loaded, nullptr);

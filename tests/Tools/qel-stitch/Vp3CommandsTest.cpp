@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -28,7 +29,11 @@ Result RunTool(std::vector<std::string> const& args)
     return {status, out.str(), err.str()};
 }
 
-std::string TempPath(std::string const& name) { return testing::TempDir() + "qel-stitch-" + name; }
+// Unique per process: test programs of several builds may run at once.
+std::string TempPath(std::string const& name)
+{
+    return testing::TempDir() + "qel-stitch-" + std::to_string(::getpid()) + "-" + name;
+}
 
 // A design without jumps or empty colours survives the conversion exactly:
 // the dumps agree on everything but the file's name and format.
