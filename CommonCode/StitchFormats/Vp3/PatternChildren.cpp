@@ -8,6 +8,7 @@
 #include "StitchFormats/Vp3/VP3Values.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace Brodix::Vp3Lib {
 namespace {
@@ -67,6 +68,29 @@ unsigned int ReadCompositeChildren(IArchiverStream& stream, unsigned short count
         status = std::max(status, childStatus);
     }
     return status;
+}
+
+bool ExtractCompositeChildren(std::vector<std::unique_ptr<CPatternBase>>& children,
+                              std::function<bool(CPatternCompositeDesign&)> const& onDesign,
+                              std::function<bool(CPatternCompositeSeq&)> const& onSequence)
+{
+    for (auto& child : children) {
+        bool ok = true;
+        switch (child->GetClassID()) {
+        case kClassDesign:
+            ok = onDesign(static_cast<CPatternCompositeDesign&>(*child));
+            break;
+        case kClassSequence:
+            ok = onSequence(static_cast<CPatternCompositeSeq&>(*child));
+            break;
+        default:
+            std::fputs("Unhandled class type!\n", stderr);
+            break;
+        }
+        if (!ok)
+            return false;
+    }
+    return true;
 }
 
 } // namespace Brodix::Vp3Lib

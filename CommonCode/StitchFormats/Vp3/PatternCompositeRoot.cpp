@@ -9,7 +9,6 @@
 #include "StitchFormats/Vp3/VP3Values.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace Brodix::Vp3Lib {
 namespace {
@@ -120,50 +119,25 @@ unsigned int CPatternCompositeRoot::ReadSubclasses(IArchiverStream& stream, int 
 bool CPatternCompositeRoot::ExtractStitchData(IDesign& design)
 {
     AddNotes(m_notes, design);
-    for (auto& child : m_subclasses) {
-        bool ok = true;
-        switch (child->GetClassID()) {
-        case kClassDesign:
-            ok = static_cast<CPatternCompositeDesign&>(*child).ExtractStitchData(design, CHiResVector{});
-            break;
-        case kClassSequence:
-            ok = static_cast<CPatternCompositeSeq&>(*child).ExtractStitchData(design, CHiResVector{});
-            break;
-        default:
-            std::fputs("Unhandled class type!\n", stderr);
-            break;
-        }
-        if (!ok)
-            return false;
-    }
-    return true;
+    return ExtractCompositeChildren(
+        m_subclasses,
+        [&](CPatternCompositeDesign& object) { return object.ExtractStitchData(design, CHiResVector{}); },
+        [&](CPatternCompositeSeq& sequence) { return sequence.ExtractStitchData(design, CHiResVector{}); });
 }
 
 bool CPatternCompositeRoot::ExtractStitchDataMulti(std::vector<std::shared_ptr<IDesign>>& designs)
 {
-    for (auto& child : m_subclasses) {
-        bool ok = true;
-        switch (child->GetClassID()) {
-        case kClassDesign: {
-            auto& object = static_cast<CPatternCompositeDesign&>(*child);
+    return ExtractCompositeChildren(
+        m_subclasses,
+        [&](CPatternCompositeDesign& object) {
             auto design = std::make_shared<CSimpleDesign>();
             design->ReserveStitches(object.RecordsUpperBound());
             AddNotes(object.Notes(), *design);
-            ok = object.ExtractStitchData(*design, CHiResVector{});
+            bool const ok = object.ExtractStitchData(*design, CHiResVector{});
             designs.push_back(std::move(design));
-            break;
-        }
-        case kClassSequence:
-            ok = static_cast<CPatternCompositeSeq&>(*child).ExtractStitchDataMulti(designs);
-            break;
-        default:
-            std::fputs("Unhandled class type!\n", stderr);
-            break;
-        }
-        if (!ok)
-            return false;
-    }
-    return true;
+            return ok;
+        },
+        [&](CPatternCompositeSeq& sequence) { return sequence.ExtractStitchDataMulti(designs); });
 }
 
 } // namespace Brodix::Vp3Lib

@@ -6,8 +6,6 @@
 #include "StitchFormats/Vp3/PatternChildren.h"
 #include "StitchFormats/Vp3/VP3Values.h"
 
-#include <cstdio>
-
 namespace Brodix::Vp3Lib {
 
 unsigned int CPatternCompositeSeq::SerializeWrite(IArchiverStream&) const { return kStatusNotWritable; }
@@ -24,48 +22,21 @@ unsigned int CPatternCompositeSeq::SerializeRead(IArchiverStream& stream, unsign
 
 bool CPatternCompositeSeq::ExtractStitchData(IDesign& design, CHiResVector origin)
 {
-    for (auto& child : m_subclasses) {
-        bool ok = true;
-        switch (child->GetClassID()) {
-        case kClassDesign:
-            ok = static_cast<CPatternCompositeDesign&>(*child).ExtractStitchData(design, origin);
-            break;
-        case kClassSequence:
-            ok = static_cast<CPatternCompositeSeq&>(*child).ExtractStitchData(design, origin);
-            break;
-        default:
-            std::fputs("Unhandled class type!\n", stderr);
-            break;
-        }
-        if (!ok)
-            return false;
-    }
-    return true;
+    return ExtractCompositeChildren(
+        m_subclasses, [&](CPatternCompositeDesign& object) { return object.ExtractStitchData(design, origin); },
+        [&](CPatternCompositeSeq& sequence) { return sequence.ExtractStitchData(design, origin); });
 }
 
 // Like ExtractStitchData, but every design child adds its notes first.
 bool CPatternCompositeSeq::ExtractWithNotes(IDesign& design)
 {
-    for (auto& child : m_subclasses) {
-        bool ok = true;
-        switch (child->GetClassID()) {
-        case kClassDesign: {
-            auto& object = static_cast<CPatternCompositeDesign&>(*child);
+    return ExtractCompositeChildren(
+        m_subclasses,
+        [&](CPatternCompositeDesign& object) {
             AddNotes(object.Notes(), design);
-            ok = object.ExtractStitchData(design, CHiResVector{});
-            break;
-        }
-        case kClassSequence:
-            ok = static_cast<CPatternCompositeSeq&>(*child).ExtractWithNotes(design);
-            break;
-        default:
-            std::fputs("Unhandled class type!\n", stderr);
-            break;
-        }
-        if (!ok)
-            return false;
-    }
-    return true;
+            return object.ExtractStitchData(design, CHiResVector{});
+        },
+        [&](CPatternCompositeSeq& sequence) { return sequence.ExtractWithNotes(design); });
 }
 
 bool CPatternCompositeSeq::ExtractStitchDataMulti(std::vector<std::shared_ptr<IDesign>>& designs)
