@@ -1,20 +1,8 @@
 // The growable record array and its long-move splitter. Growth is bounded by
 // the readers' record limit, so no input can make it grow without end.
 #include "StitchFormats/StitchBuildingArray.h"
+#include "StitchFormats/MoveSplitting.h"
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
-
-namespace {
-
-constexpr int kMergeableRest = 5;   // a rest this small joins the last record
-
-int RoundHalfAwayFromZero(double v)
-{
-    return v > 0 ? static_cast<int>(std::trunc(v + 0.5)) : -static_cast<int>(std::trunc(0.5 - v));
-}
-
-} // namespace
 
 void CStitchBuildingArray::SetSize(int capacity, int growBy)
 {
@@ -62,20 +50,15 @@ void CStitchBuildingArray::AddLongStitch(int x1, int y1, int x2, int y2, double 
     }
     if (!(maxStep >= 1.0))
         return;
-    double const dx = static_cast<double>(x2) - x1;
-    double const dy = static_cast<double>(y2) - y1;
-    double const length = std::hypot(dx, dy);
-    long long const steps = static_cast<long long>(length / maxStep);
-    int const sx = RoundHalfAwayFromZero(dx * maxStep / length);
-    int const sy = RoundHalfAwayFromZero(dy * maxStep / length);
+    Brodix::StitchFormats::MoveSteps const split = Brodix::StitchFormats::SplitMove(x1, y1, x2, y2, maxStep);
     // Once the array is full the rest of a hostile move is not worth walking.
-    for (long long i = 0; i < steps; ++i)
-        if (!Add(CStitch{STITCH_JUMP, static_cast<int8_t>(sx), static_cast<int8_t>(sy)}))
+    for (long long i = 0; i < split.count; ++i)
+        if (!Add(CStitch{STITCH_JUMP, static_cast<int8_t>(split.stepX), static_cast<int8_t>(split.stepY)}))
             return;
-    long long const rx = x2 - (x1 + steps * sx);
-    long long const ry = y2 - (y1 + steps * sy);
-    if (std::llabs(rx) <= kMergeableRest && std::llabs(ry) <= kMergeableRest) {
-        if (steps >= 1) {
+    long long const rx = split.restX;
+    long long const ry = split.restY;
+    if (split.RestMergeable()) {
+        if (split.count >= 1) {
             CStitch& last = m_records[m_count - 1];
             last.flags = lastFlags;
             last.dx = static_cast<int8_t>(last.dx + rx);

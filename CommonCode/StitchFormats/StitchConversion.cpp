@@ -2,26 +2,22 @@
 // stitches of a common design, and the splitting of moves that do not fit one
 // record.
 #include "Fundamentals/SimpleDesign.h"
+#include "StitchFormats/MoveSplitting.h"
 #include "StitchFormats/Stitches.h"
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 using Brodix::CAbsStitch;
 using Brodix::ColourData;
 using Brodix::CommonTypes::PointI;
+using Brodix::StitchFormats::MoveSteps;
+using Brodix::StitchFormats::SplitMove;
 
 namespace {
 
 // Moves written back into records stay a few units inside the signed-byte
 // range, so a merged rest of up to 5 units still fits.
 constexpr double kRecordStep = 120.0;
-constexpr int kMergeableRest = 5;
-
-int RoundHalfAwayFromZero(double v)
-{
-    return v > 0 ? static_cast<int>(std::trunc(v + 0.5)) : -static_cast<int>(std::trunc(0.5 - v));
-}
 
 // Keeps hostile step sums inside the design's 32-bit coordinates.
 int ClampCoordinate(long long v)
@@ -96,18 +92,12 @@ void CStitches::StitchOutPut(std::vector<CStitch>& out, int x1, int y1, int x2, 
 {
     if ((x1 == x2 && y1 == y2) || !(maxStep >= 1.0))
         return;
-    double const dx = static_cast<double>(x2) - x1;
-    double const dy = static_cast<double>(y2) - y1;
-    double const length = std::hypot(dx, dy);
-    long long const steps = static_cast<long long>(length / maxStep);
-    int const sx = RoundHalfAwayFromZero(dx * maxStep / length);
-    int const sy = RoundHalfAwayFromZero(dy * maxStep / length);
-    for (long long i = 0; i < steps; ++i)
-        out.push_back(CStitch{midFlags, static_cast<int8_t>(sx), static_cast<int8_t>(sy)});
-    long long const rx = x2 - (x1 + steps * sx);
-    long long const ry = y2 - (y1 + steps * sy);
-    bool const smallRest = std::llabs(rx) <= kMergeableRest && std::llabs(ry) <= kMergeableRest;
-    if (smallRest && steps >= 1 && out.size() >= 2) {
+    MoveSteps const split = SplitMove(x1, y1, x2, y2, maxStep);
+    for (long long i = 0; i < split.count; ++i)
+        out.push_back(CStitch{midFlags, static_cast<int8_t>(split.stepX), static_cast<int8_t>(split.stepY)});
+    long long const rx = split.restX;
+    long long const ry = split.restY;
+    if (split.RestMergeable() && split.count >= 1 && out.size() >= 2) {
         CStitch& last = out.back();
         last.flags = lastFlags;
         last.dx = static_cast<int8_t>(last.dx + rx);
@@ -216,20 +206,16 @@ void PutLongMove(CStitches* stitches, int x0, int y0, int x1, int y1, double ste
 {
     if (stitches == nullptr || (x0 == x1 && y0 == y1) || !(step > 0))
         return;
-    double const dx = static_cast<double>(x1) - x0;
-    double const dy = static_cast<double>(y1) - y0;
-    double const length = std::hypot(dx, dy);
-    long long const steps = static_cast<long long>(length / step);
-    int const sx = RoundHalfAwayFromZero(dx * step / length);
-    int const sy = RoundHalfAwayFromZero(dy * step / length);
-    CStitch const jump{STITCH_JUMP, static_cast<int8_t>(sx), static_cast<int8_t>(sy)};
+    MoveSteps const split = SplitMove(x0, y0, x1, y1, step);
+    long long const steps = split.count;
+    CStitch const jump{STITCH_JUMP, static_cast<int8_t>(split.stepX), static_cast<int8_t>(split.stepY)};
     // The storage bounds the work: a move longer than the file could hold ends there.
     long long written = 0;
     for (; written < steps && index < stitches->GetCount(); ++written)
         stitches->PutStitch(index++, jump);
-    long long rx = x1 - (x0 + steps * sx);
-    long long ry = y1 - (y0 + steps * sy);
-    bool const smallRest = std::llabs(rx) <= kMergeableRest && std::llabs(ry) <= kMergeableRest;
+    long long rx = split.restX;
+    long long ry = split.restY;
+    bool const smallRest = split.RestMergeable();
     if (smallRest && steps >= 1) {
         if (written < steps || index < 1)
             return;
