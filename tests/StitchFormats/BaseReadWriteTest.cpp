@@ -2,6 +2,7 @@
 #include "Fundamentals/MemoryStream.h"
 #include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/Palettes.h"
+#include "StitchFormatsTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@ using Brodix::CSimpleDesign;
 using Brodix::CommonTypes::PointI;
 using Brodix::CommonTypes::RectI;
 namespace SF = Brodix::StitchFormats;
+using StitchFormatsTesting::StitchesOf;
 
 // A reader that only exposes the base class; its designs come from the test.
 class TestReadWrite : public CBaseReadWrite {
@@ -31,15 +33,6 @@ std::shared_ptr<IDesign> Box(PointI a, PointI b)
     design->AddColourStitch(ColourData::Default(), a, false);
     design->AddStitch(CAbsStitch{b, 0, CAbsStitch::Normal, false, true});
     return design;
-}
-
-std::vector<CAbsStitch> StitchesOf(IDesign const& design)
-{
-    std::vector<CAbsStitch> out;
-    auto reader = Brodix::HoldIterator(design.GetStitchReader());
-    for (reader->First(); !reader->IsDone(); reader->Next())
-        out.push_back(reader->GetCurrentItem());
-    return out;
 }
 
 TEST(BaseReadWrite, CenterDesignsMovesTheCommonBoxToTheOrigin)

@@ -3,11 +3,10 @@
 #include "Fundamentals/MemoryStream.h"
 #include "StitchFormats/Palettes.h"
 #include "StitchFormats/Stitches.h"
+#include "StitchFormatsTesting.h"
 #include <gtest/gtest.h>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -15,29 +14,12 @@ using Brodix::IArchiverStream;
 using Brodix::Archivers::MemoryStreamRW;
 using Bytes = std::vector<uint8_t>;
 namespace SF = Brodix::StitchFormats;
+using StitchFormatsTesting::Record;
+using StitchFormatsTesting::Records;
 
 namespace {
 
 constexpr uint8_t N = STITCH_NORMAL, J = STITCH_JUMP, C = STITCH_COLOUR;
-
-struct Record {
-    uint8_t flags;
-    int dx;
-    int dy;
-    friend bool operator==(Record const&, Record const&) = default;
-};
-
-void PrintTo(Record const& r, std::ostream* os) { *os << "{" << std::hex << int(r.flags) << std::dec << "," << r.dx << "," << r.dy << "}"; }
-
-std::vector<Record> Records(CStitches& stitches)
-{
-    std::vector<Record> out;
-    for (int i = 0; i < stitches.GetCount(); ++i) {
-        CStitch const* s = stitches.GetStitch(i);
-        out.push_back({s->flags, s->dx, s->dy});
-    }
-    return out;
-}
 
 std::vector<unsigned> Colours(CStitches const& stitches)
 {
@@ -286,8 +268,7 @@ TEST(JanomeCorpus, EverySampleLoads)
         for (auto const& entry : std::filesystem::directory_iterator(folder.path)) {
             std::string const name = entry.path().filename().string();
             SCOPED_TRACE(name);
-            std::ifstream in(entry.path(), std::ios::binary);
-            Bytes file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+            Bytes const file = StitchFormatsTesting::ReadFile(entry.path());
             CStitches stitches(0);
             int const status = Load(stitches, file, folder.format);
             int const declared = folder.format == SF::FormatJEF ? int16_t(file[24] | file[25] << 8) : file[0];

@@ -6,27 +6,17 @@
 #include "StitchFormats/StitchBuildingArray.h"
 #include "StitchFormats/Stitches.h"
 #include "PesTestImages.h"
-#include <filesystem>
-#include <fstream>
+#include "StitchFormatsTesting.h"
 #include <gtest/gtest.h>
-#include <iterator>
 
 using Brodix::IArchiverStream;
 using Stream = Brodix::Archivers::MemoryStreamRW<IArchiverStream>;
 using PesTestImages::Bytes;
+using StitchFormatsTesting::CorpusFiles;
+using StitchFormatsTesting::ReadFile;
+using StitchFormatsTesting::Record;
 
 namespace {
-
-struct Record {
-    uint8_t flags;
-    int dx;
-    int dy;
-    friend bool operator==(Record const&, Record const&) = default;
-    friend std::ostream& operator<<(std::ostream& out, Record const& r)
-    {
-        return out << "{" << std::hex << int(r.flags) << std::dec << ", " << r.dx << ", " << r.dy << "}";
-    }
-};
 
 constexpr uint8_t N = STITCH_NORMAL;
 constexpr uint8_t J = STITCH_JUMP;
@@ -183,23 +173,6 @@ TEST(PecReader, ColoursComeFromTheBrotherPalette)
     EXPECT_EQ(stitches.GetCount(), 6);      // three stitches, two colour changes, the end
     EXPECT_EQ(stitches.GetMaxX(), 6);
     EXPECT_EQ(stitches.GetMinY(), -6);
-}
-
-std::vector<std::filesystem::path> CorpusFiles(char const* folder)
-{
-    std::vector<std::filesystem::path> files;
-    std::filesystem::path const dir = std::filesystem::path("../shared/corpus") / folder;
-    if (std::filesystem::exists(dir))
-        for (auto const& entry : std::filesystem::directory_iterator(dir))
-            files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-Bytes ReadFile(std::filesystem::path const& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 TEST(PecReader, CorpusFilesLoad)

@@ -6,10 +6,8 @@
 #include "Fundamentals/TextConversion.h"
 #include "StitchFormats/Palettes.h"
 #include "PesTestImages.h"
-#include <filesystem>
-#include <fstream>
+#include "StitchFormatsTesting.h"
 #include <gtest/gtest.h>
-#include <iterator>
 
 using Brodix::CAbsStitch;
 using Brodix::IArchiverStream;
@@ -19,6 +17,9 @@ using Stream = Brodix::Archivers::MemoryStreamRW<IArchiverStream>;
 using PesTestImages::Block;
 using PesTestImages::Bytes;
 using PesTestImages::Header;
+using StitchFormatsTesting::CorpusFiles;
+using StitchFormatsTesting::ReadFile;
+using StitchFormatsTesting::StitchesOf;
 
 namespace {
 
@@ -28,19 +29,10 @@ public:
     std::wstring ConvertToWChars(std::string text) override { return Brodix::Win1252ToUnicode(text.c_str()); }
 };
 
-std::vector<CAbsStitch> Stitches(IDesign const& design)
-{
-    std::vector<CAbsStitch> out;
-    auto reader = Brodix::HoldIterator(design.GetStitchReader());
-    for (reader->First(); !reader->IsDone(); reader->Next())
-        out.push_back(reader->GetCurrentItem());
-    return out;
-}
-
 // The first normal stitch of a design.
 PointI FirstStitch(IDesign const& design)
 {
-    for (CAbsStitch const& s : Stitches(design))
+    for (CAbsStitch const& s : StitchesOf(design))
         if (s.type == CAbsStitch::Normal && !s.colourChangeFlag)
             return s.position;
     return {-99999, -99999};
@@ -363,23 +355,6 @@ TEST(PesReader, CustomGridRectangles)
         blockHeader[39] = static_cast<unsigned char>(c.row);
         EXPECT_EQ(CPESReadWrite::GetHoopPos(&header, blockHeader), c.position);
     }
-}
-
-std::vector<std::filesystem::path> CorpusFiles(char const* folder)
-{
-    std::vector<std::filesystem::path> files;
-    std::filesystem::path const dir = std::filesystem::path("../shared/corpus") / folder;
-    if (std::filesystem::exists(dir))
-        for (auto const& entry : std::filesystem::directory_iterator(dir))
-            files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-Bytes ReadFile(std::filesystem::path const& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 TEST(PesReader, CorpusFilesLoad)

@@ -4,11 +4,10 @@
 #include "StitchFormats/Palettes.h"
 #include "StitchFormats/Shv.h"
 #include "StitchFormats/Stitches.h"
+#include "StitchFormatsTesting.h"
 #include <gtest/gtest.h>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,29 +16,12 @@ using Brodix::Archivers::MemoryStreamRW;
 using Brodix::CommonTypes::PointI;
 using Bytes = std::vector<uint8_t>;
 namespace SF = Brodix::StitchFormats;
+using StitchFormatsTesting::Record;
+using StitchFormatsTesting::Records;
 
 namespace {
 
 constexpr uint8_t N = STITCH_NORMAL, J = STITCH_JUMP, C = STITCH_COLOUR, S = STITCH_STOP, E = STITCH_END;
-
-struct Record {
-    uint8_t flags;
-    int dx;
-    int dy;
-    friend bool operator==(Record const&, Record const&) = default;
-};
-
-void PrintTo(Record const& r, std::ostream* os) { *os << "{" << std::hex << int(r.flags) << std::dec << "," << r.dx << "," << r.dy << "}"; }
-
-std::vector<Record> Records(CStitches& stitches)
-{
-    std::vector<Record> out;
-    for (int i = 0; i < stitches.GetCount(); ++i) {
-        CStitch const* s = stitches.GetStitch(i);
-        out.push_back({s->flags, s->dx, s->dy});
-    }
-    return out;
-}
 
 void PutBE(Bytes& b, uint32_t value, int size)
 {
@@ -330,8 +312,7 @@ TEST(ShvCorpus, EverySampleLoads)
     int loaded = 0;
     for (auto const& entry : std::filesystem::directory_iterator("../shared/corpus/shv")) {
         SCOPED_TRACE(entry.path().filename().string());
-        std::ifstream in(entry.path(), std::ios::binary);
-        Bytes const file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        Bytes const file = StitchFormatsTesting::ReadFile(entry.path());
         CStitches stitches(0);
         std::wstring name;
         ASSERT_EQ(Load(stitches, file, SF::FormatSHV, &name), 0);

@@ -2,6 +2,7 @@
 #include "Fundamentals/MemoryStream.h"
 #include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/Palettes.h"
+#include "StitchFormatsTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -16,21 +17,13 @@ using Brodix::CSimpleDesign;
 using Brodix::CommonTypes::PointI;
 using MemoryStream = Brodix::Archivers::MemoryStreamRW<Brodix::IArchiverStream>;
 namespace SF = Brodix::StitchFormats;
+using StitchFormatsTesting::StitchesOf;
 
 std::vector<CStitch> Records(CStitches& stitches)
 {
     std::vector<CStitch> out;
     for (int i = 0; i < stitches.GetCount(); ++i)
         out.push_back(*stitches.GetStitch(i));
-    return out;
-}
-
-std::vector<CAbsStitch> StitchesOf(IDesign const& design)
-{
-    std::vector<CAbsStitch> out;
-    auto reader = Brodix::HoldIterator(design.GetStitchReader());
-    for (reader->First(); !reader->IsDone(); reader->Next())
-        out.push_back(reader->GetCurrentItem());
     return out;
 }
 

@@ -1,0 +1,67 @@
+// Test support shared by the reader tests: the relative records of a loaded
+// design in a comparable, printable form, the absolute stitches of a design,
+// and the sample files of one format.
+#pragma once
+#include "Fundamentals/Design.h"
+#include "StitchFormats/Stitches.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <vector>
+
+namespace StitchFormatsTesting {
+
+struct Record {
+    uint8_t flags;
+    int dx;
+    int dy;
+    friend bool operator==(Record const&, Record const&) = default;
+};
+
+inline void PrintTo(Record const& r, std::ostream* os)
+{
+    *os << "{" << std::hex << int(r.flags) << std::dec << "," << r.dx << "," << r.dy << "}";
+}
+
+inline std::vector<Record> Records(CStitches& stitches)
+{
+    std::vector<Record> out;
+    for (int i = 0; i < stitches.GetCount(); ++i) {
+        CStitch const* s = stitches.GetStitch(i);
+        out.push_back({s->flags, s->dx, s->dy});
+    }
+    return out;
+}
+
+inline std::vector<Brodix::CAbsStitch> StitchesOf(IDesign const& design)
+{
+    std::vector<Brodix::CAbsStitch> out;
+    auto reader = Brodix::HoldIterator(design.GetStitchReader());
+    for (reader->First(); !reader->IsDone(); reader->Next())
+        out.push_back(reader->GetCurrentItem());
+    return out;
+}
+
+// The sample files of ../shared/corpus/<folder>, sorted; none when the folder is missing.
+inline std::vector<std::filesystem::path> CorpusFiles(char const* folder)
+{
+    std::vector<std::filesystem::path> files;
+    std::filesystem::path const dir = std::filesystem::path("../shared/corpus") / folder;
+    if (std::filesystem::exists(dir))
+        for (auto const& entry : std::filesystem::directory_iterator(dir))
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+inline std::vector<uint8_t> ReadFile(std::filesystem::path const& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace StitchFormatsTesting
