@@ -1,10 +1,13 @@
-// A temporary folder that is removed with everything in it.
+// A temporary folder that is removed with everything in it, and a listing of
+// what a test left below a folder.
 #pragma once
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace QelTest {
 
@@ -39,5 +42,16 @@ public:
 private:
     std::string m_path;
 };
+
+// The regular files below folder, as paths relative to it, sorted.
+inline std::vector<std::string> FilesUnder(std::string const& folder)
+{
+    std::vector<std::string> files;
+    for (auto const& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files.push_back(std::filesystem::relative(entry.path(), folder).string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
 
 } // namespace QelTest

@@ -10,6 +10,7 @@
 
 using namespace Brodix;
 using namespace Brodix::MachineLink;
+using QelTest::FilesUnder;
 
 namespace {
 
@@ -37,16 +38,6 @@ Platform::PropertyDictionary Notification(Platform::PropertyValue name, Platform
     return {{"QelSendToMachineFilename", std::move(name)},
             {"QelSendToMachineDataToSend", std::move(data)},
             {"QelSendToMachineFileType", std::move(kind)}};
-}
-
-std::vector<std::string> FilesUnder(std::string const& folder)
-{
-    std::vector<std::string> files;
-    for (auto const& entry : std::filesystem::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            files.push_back(std::filesystem::relative(entry.path(), folder).string());
-    std::sort(files.begin(), files.end());
-    return files;
 }
 
 TEST(Outbox, FileNamesAndTheirProblems)

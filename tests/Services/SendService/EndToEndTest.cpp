@@ -17,22 +17,13 @@
 
 using namespace Brodix;
 using namespace std::chrono_literals;
+using QelTest::FilesUnder;
 
 namespace {
 
 constexpr auto kProcessTimeout = 60s;
 
 std::string Absolute(std::string const& path) { return std::filesystem::absolute(path).string(); }
-
-std::vector<std::string> FilesUnder(std::string const& folder)
-{
-    std::vector<std::string> files;
-    for (auto const& entry : std::filesystem::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            files.push_back(std::filesystem::relative(entry.path(), folder).string());
-    std::sort(files.begin(), files.end());
-    return files;
-}
 
 // What the service should have sent for a file: the VP3 image of its design.
 std::vector<unsigned char> ExpectedVp3(std::string const& path, std::string const& type)
