@@ -1,4 +1,4 @@
-#include "Commands.h"
+#include "RunTool.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -9,20 +9,11 @@
 
 namespace {
 
+using QelStitchTesting::Result;
+using QelStitchTesting::RunTool;
+
 constexpr char kBean[] = "../shared/corpus/dst/Bean.dst";
 constexpr char kTrims[] = "../shared/corpus/dst/trims.dst";
-
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result RunTool(std::vector<std::string> const& args)
-{
-    std::ostringstream out, err;
-    int const status = QelStitch::Run(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 TEST(QelStitch, UsageErrorsExitWithTwo)
 {

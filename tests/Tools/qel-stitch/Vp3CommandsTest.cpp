@@ -1,5 +1,5 @@
 // qel-stitch with VP3: convert writes it, info and dump read it.
-#include "Commands.h"
+#include "RunTool.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -14,20 +14,11 @@
 
 namespace {
 
+using QelStitchTesting::Result;
+using QelStitchTesting::RunTool;
+
 constexpr char kBean[] = "../shared/corpus/dst/Bean.dst";
 constexpr char kCrown[] = "../shared/corpus/dst/Crown.DST";   // no jumps, no empty colour
-
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result RunTool(std::vector<std::string> const& args)
-{
-    std::ostringstream out, err;
-    int const status = QelStitch::Run(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 // Unique per process: test programs of several builds may run at once.
 std::string TempPath(std::string const& name)
