@@ -3,7 +3,6 @@
 #include "StitchFormats/Pes.h"
 #include "Fundamentals/MemoryStream.h"
 #include "Fundamentals/SimpleDesign.h"
-#include "Fundamentals/TextConversion.h"
 #include "StitchFormats/Palettes.h"
 #include "PesTestImages.h"
 #include "StitchFormatsTesting.h"
@@ -20,14 +19,9 @@ using PesTestImages::Header;
 using StitchFormatsTesting::CorpusFiles;
 using StitchFormatsTesting::ReadFile;
 using StitchFormatsTesting::StitchesOf;
+using StitchFormatsTesting::Win1252Encoding;
 
 namespace {
-
-class Win1252Encoding : public Brodix::StitchFormats::ICharEncoding {
-public:
-    std::string ConvertToChars(std::wstring text) override { return Brodix::UnicodeToWin1252(text.c_str(), '?'); }
-    std::wstring ConvertToWChars(std::string text) override { return Brodix::Win1252ToUnicode(text.c_str()); }
-};
 
 // The first normal stitch of a design.
 PointI FirstStitch(IDesign const& design)

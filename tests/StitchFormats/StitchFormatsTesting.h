@@ -1,8 +1,10 @@
 // Test support shared by the reader tests: the relative records of a loaded
 // design in a comparable, printable form, the absolute stitches of a design,
-// and the sample files of one format.
+// the sample files of one format, and a Windows-1252 text callback.
 #pragma once
 #include "Fundamentals/Design.h"
+#include "Fundamentals/TextConversion.h"
+#include "StitchFormats/StitchFormats.h"
 #include "StitchFormats/Stitches.h"
 
 #include <algorithm>
@@ -63,5 +65,11 @@ inline std::vector<uint8_t> ReadFile(std::filesystem::path const& path)
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+class Win1252Encoding : public Brodix::StitchFormats::ICharEncoding {
+public:
+    std::string ConvertToChars(std::wstring text) override { return Brodix::UnicodeToWin1252(text.c_str(), '?'); }
+    std::wstring ConvertToWChars(std::string text) override { return Brodix::Win1252ToUnicode(text.c_str()); }
+};
 
 } // namespace StitchFormatsTesting

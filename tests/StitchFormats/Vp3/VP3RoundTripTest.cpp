@@ -6,10 +6,10 @@
 #include "Fundamentals/DesignNotes.h"
 #include "Fundamentals/MemoryStream.h"
 #include "Fundamentals/SimpleDesign.h"
-#include "Fundamentals/TextConversion.h"
 #include "StitchFormats/FormatTypeTable.h"
 #include "StitchFormats/StitchFormats.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
+#include "../StitchFormatsTesting.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -27,12 +27,7 @@ namespace {
 using namespace Brodix;
 using namespace Brodix::Vp3Lib;
 namespace SF = Brodix::StitchFormats;
-
-class Win1252 : public SF::ICharEncoding {
-public:
-    std::string ConvertToChars(std::wstring text) override { return UnicodeToWin1252(text.c_str(), '?'); }
-    std::wstring ConvertToWChars(std::string text) override { return Win1252ToUnicode(text.c_str()); }
-};
+using StitchFormatsTesting::Win1252Encoding;
 
 class Inflater : public SF::IZLib {
 public:
@@ -149,7 +144,7 @@ std::vector<std::filesystem::path> CorpusFiles()
 
 TEST(Vp3RoundTrip, EveryCorpusDesignTheEngineReadsSurvivesVp3)
 {
-    Win1252 encoding;
+    Win1252Encoding encoding;
     Inflater zlib;
     int converted = 0;
     for (auto const& path : CorpusFiles()) {
