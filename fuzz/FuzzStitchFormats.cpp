@@ -3,8 +3,8 @@
 // there is, including those added later.
 #include "Fundamentals/MemoryStream.h"
 #include "Fundamentals/SimpleDesign.h"
-#include "Fundamentals/TextConversion.h"
 #include "StitchFormats/StitchFormats.h"
+#include "Win1252Encoding.h"
 #include <cstddef>
 #include <cstdint>
 #include <zlib.h>
@@ -12,12 +12,6 @@
 namespace {
 
 namespace SF = Brodix::StitchFormats;
-
-class Encoding : public SF::ICharEncoding {
-public:
-    std::string ConvertToChars(std::wstring text) override { return Brodix::UnicodeToWin1252(text.c_str(), '?'); }
-    std::wstring ConvertToWChars(std::string text) override { return Brodix::Win1252ToUnicode(text.c_str()); }
-};
 
 class ZLib : public SF::IZLib {
 public:
@@ -39,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, std::size_t size)
         return 0;
     auto const format = static_cast<SF::Format>(data[0] % SF::kFormatCount);
     Brodix::Archivers::MemoryStreamRW<Brodix::IArchiverStream> stream(data + 1, size - 1);
-    Encoding encoding;
+    QelFuzz::Win1252Encoding encoding;
     ZLib zlib;
     Brodix::CSimpleDesign design;
     SF::Load(design, stream, 0, format, &encoding, nullptr, &zlib, nullptr);
