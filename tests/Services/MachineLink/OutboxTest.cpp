@@ -3,6 +3,7 @@
 #include "Platform/FileManager.h"
 #include "SharedCode/QELDesignFile.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
+#include "StitchFormats/Vp3/Vp3TestBytes.h"
 #include "TestFolder.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
@@ -138,6 +139,36 @@ TEST(Outbox, RefusesWithALogLineAndWritesNothing)
         EXPECT_EQ(delivery.logLine.find('\n'), std::string::npos);
     }
     EXPECT_TRUE(FilesUnder(folder.Path()).empty());
+}
+
+// The receiver takes what the sender's loader takes: reads that skip a block
+// still give designs.
+TEST(Outbox, AcceptsVP3ReadsThatSkipABlock)
+{
+    using namespace Vp3Test;
+    StitchBlockFields good;
+    good.data = {0x01, 0x01};
+    good.endX = 100;
+    good.endY = -100;
+    StitchBlockFields reserved = good;
+    reserved.reserved = 1;
+    Bytes const goodDesign = Block(3, DesignBody({Block(5, StitchBlockBody(good))}));
+    struct Case {
+        char const* name;
+        Bytes file;
+        bool written;
+    } const cases[] = {
+        {"unknown.pes", File({goodDesign, Block(0x13, {1, 2, 3})}), true},
+        {"unreadable.pes", FileWithBlocks({good, reserved}), true},
+        {"empty.pes", File({}), false},
+    };
+    QelTest::TestFolder folder;
+    Outbox const outbox(folder.Path());
+    for (Case const& c : cases) {
+        Delivery const delivery = outbox.Deliver(Notification(c.name, c.file, 0));
+        EXPECT_EQ(delivery.written, c.written) << c.name << ": " << delivery.logLine;
+    }
+    EXPECT_EQ(FilesUnder(folder.Path()), (std::vector<std::string>{"unknown.vp3", "unreadable.vp3"}));
 }
 
 TEST(Outbox, LogLinesEscapeControlCharacters)

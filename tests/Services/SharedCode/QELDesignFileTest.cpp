@@ -5,6 +5,8 @@
 #include "SharedCode/ImportStitchFormats.h"
 #include "SharedCode/QELDesignFile.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
+#include "StitchFormats/Vp3/VP3Status.h"
+#include "StitchFormats/Vp3/Vp3TestBytes.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <filesystem>
@@ -128,6 +130,46 @@ TEST(QELDesignFile, VP3WithSeveralDesignsMergesThemInOrder)
         EXPECT_EQ(merged->GetColour(i).colours[0], expected.colours[0]) << "colour " << i;
     }
     EXPECT_GT(merged->GetStitchCount(), std::max(readBack[0]->GetStitchCount(), readBack[1]->GetStitchCount()));
+}
+
+// Reads that skip a block still deliver the other designs; reads that end
+// early deliver nothing usable.
+TEST(QELDesignFile, VP3ReadsThatSkipABlockStillLoad)
+{
+    using namespace Vp3Test;
+    StitchBlockFields good;
+    good.data = {0x01, 0x01};
+    good.endX = 100;
+    good.endY = -100;
+    StitchBlockFields reserved = good;
+    reserved.reserved = 1;
+    Bytes const goodDesign = Block(3, DesignBody({Block(5, StitchBlockBody(good))}));
+    struct Case {
+        char const* what;
+        Bytes file;
+        unsigned int status;
+        bool valid;
+    } const cases[] = {
+        {"good", File({goodDesign}), Vp3Lib::kStatusOK, true},
+        {"unknown class at the root", File({goodDesign, Block(0x13, {1, 2, 3})}), Vp3Lib::kStatusUnexpectedClass,
+         true},
+        {"unreadable stitch block", FileWithBlocks({good, reserved}), Vp3Lib::kStatusUnreadable, true},
+        {"empty root", File({}), Vp3Lib::kStatusNoDesign, false},
+    };
+    std::string const type = VP3TypeIdentifier();
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.what);
+        Vp3Lib::CVP3ReadWrite reader;
+        std::vector<std::shared_ptr<IDesign>> designs;
+        ASSERT_EQ(reader.ReadFromMemory(Vp3Lib::CDesignHolder(&designs), c.file.data(), c.file.size(),
+                                        CommonTypes::PointI{0, 0}, true),
+                  c.status);
+        QELDesignFile file(&c.file, &type);
+        EXPECT_EQ(file.isValid(), c.valid);
+        if (c.valid) {
+            EXPECT_GT(file.innerDesign()->GetStitchCount(), 0u);
+        }
+    }
 }
 
 TEST(QELDesignFile, URLsOfMissingOrUnknownFilesAreNotValid)
