@@ -69,8 +69,8 @@ bool DesktopNotification::Show(std::string const& summary, std::string const& bo
     try {
         std::uint32_t id = 0;
         m_connection->server->callMethod("Notify").onInterface(kNotificationsInterface).withTimeout(kCallTimeout)
-            .withArguments(m_applicationName, m_id, std::string(), summary, body, noActions, hints,
-                           static_cast<int32_t>(expireMilliseconds))
+            .withArguments(ValidUtf8(m_applicationName), m_id, std::string(), ValidUtf8(summary), ValidUtf8(body),
+                           noActions, hints, static_cast<int32_t>(expireMilliseconds))
             .storeResultsTo(id);
         m_id = id;
         return true;

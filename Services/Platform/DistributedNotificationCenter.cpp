@@ -34,7 +34,7 @@ std::size_t EncodedSizeEstimate(PropertyDictionary const& userInfo)
 std::optional<sdbus::Variant> ToVariant(PropertyValue const& value)
 {
     if (auto const* text = value.String())
-        return sdbus::Variant(*text);
+        return sdbus::Variant(ValidUtf8(*text));
     if (auto const* data = value.Data())
         return sdbus::Variant(std::vector<uint8_t>(data->begin(), data->end()));
     if (auto const number = value.Integer()) {
@@ -122,11 +122,16 @@ bool DistributedNotificationCenter::postNotification(std::string const& name, Pr
         return false;
     }
     std::map<std::string, sdbus::Variant> entries;
-    for (auto const& [key, value] : userInfo) {
-        auto variant = ToVariant(value);
-        if (!variant)
-            return false;
-        entries.emplace(key, std::move(*variant));
+    try {
+        for (auto const& [key, value] : userInfo) {
+            auto variant = ToVariant(value);
+            if (!variant)
+                return false;
+            entries.emplace(ValidUtf8(key), std::move(*variant));
+        }
+    } catch (sdbus::Error const& failure) {
+        std::fprintf(stderr, "debug: notification \"%s\" not posted: %s\n", name.c_str(), failure.what());
+        return false;
     }
     // A connection the bus has closed is replaced once, so one lost
     // connection does not silence the rest of the run.

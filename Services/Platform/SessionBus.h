@@ -13,6 +13,12 @@ namespace Brodix::Platform {
 // A new connection to the session bus; null (and *error set) without one.
 std::unique_ptr<sdbus::IConnection> ConnectSessionBus(std::string* error);
 
+// D-Bus strings must be valid UTF-8 (shortest form, no surrogates or
+// noncharacters); the bus library throws on any other. Each byte that breaks
+// the encoding becomes U+FFFD, so that a file name from a disk written in
+// another encoding still travels.
+std::string ValidUtf8(std::string const& text);
+
 // Writes out queued messages, waiting at most a few seconds for a bus that
 // does not read.
 void FlushSessionBus(sdbus::IConnection& bus);

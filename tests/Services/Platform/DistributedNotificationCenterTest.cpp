@@ -1,5 +1,6 @@
 #include "Platform/Application.h"
 #include "Platform/DistributedNotificationCenter.h"
+#include "Platform/SessionBus.h"
 #include "PrivateSessionBus.h"
 #include <gtest/gtest.h>
 #include <chrono>
@@ -45,6 +46,49 @@ TEST(DistributedNotificationCenter, PostedUserInfoArrivesWithItsKinds)
     EXPECT_EQ(*got.at("Name").String(), "rose.pes");
     EXPECT_EQ(got.at("Kind").Integer(), 2);
     EXPECT_EQ(got.at("Big").Integer(), std::int64_t{1} << 40);
+}
+
+// File names come from disks in any encoding; the bus takes UTF-8 only.
+TEST(DistributedNotificationCenter, TextThatIsNotUtf8TravelsWithReplacementCharacters)
+{
+    QelTest::SharedSessionBus();
+    struct Case {
+        std::string sent;
+        std::string received;
+    } const cases[] = {
+        {"caf\xC3\xA9 \xF0\x9F\xA7\xB5.pes", "caf\xC3\xA9 \xF0\x9F\xA7\xB5.pes"},   // valid UTF-8 as it is
+        {"caf\xE9.pes", "caf\xEF\xBF\xBD.pes"},                                 // Latin-1
+        {"\xC0\xAF.dst", "\xEF\xBF\xBD\xEF\xBF\xBD.dst"},                       // overlong "/"
+        {"\xED\xA0\x80.dst", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD.dst"},       // surrogate
+        {"\xEF\xBF\xBE.dst", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD.dst"},       // noncharacter
+        {"\xF4\x90\x80\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"}, // past U+10FFFF
+        {"end\xE2\x82", "end\xEF\xBF\xBD\xEF\xBF\xBD"},                         // cut short
+    };
+    std::vector<std::string> received;
+    std::string error;
+    NotificationListener* self = nullptr;
+    auto listener = NotificationListener::Create(
+        kName,
+        [&](std::optional<PropertyDictionary> const& userInfo) {
+            auto const* name = userInfo ? &userInfo->at("Name") : nullptr;
+            std::string const text = name != nullptr && name->String() != nullptr ? *name->String() : "?";
+            if (text == "end")
+                self->Stop();
+            else
+                received.push_back(text);
+        },
+        &error);
+    ASSERT_NE(listener, nullptr) << error;
+    self = listener.get();
+    for (Case const& c : cases) {
+        EXPECT_EQ(ValidUtf8(c.sent), c.received);
+        EXPECT_TRUE(DistributedNotificationCenter::defaultCenter().postNotification(kName, {{"Name", c.sent}}, true));
+    }
+    DistributedNotificationCenter::defaultCenter().postNotification(kName, {{"Name", "end"}}, true);
+    listener->Run();
+    ASSERT_EQ(received.size(), std::size(cases));
+    for (std::size_t i = 0; i < received.size(); ++i)
+        EXPECT_EQ(received[i], cases[i].received) << i;
 }
 
 TEST(DistributedNotificationCenter, ListenerEndsOnTermination)
