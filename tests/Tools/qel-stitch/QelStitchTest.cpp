@@ -25,6 +25,8 @@ TEST(QelStitch, UsageErrorsExitWithTwo)
         {"dump", kBean, kTrims},
         {"--format"},
         {"--format", "zzz", "info", kBean},
+        {"--format=", "info", kBean},
+        {"--format", "", "info", kBean},
         {"--frob", "info", kBean},
     };
     for (auto const& args : cases) {
