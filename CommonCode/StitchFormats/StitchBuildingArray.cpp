@@ -30,7 +30,7 @@ bool CStitchBuildingArray::Add(CStitch const& stitch)
 {
     if (!m_records)
         SetSize(m_growthStep, m_growthStep);
-    if (m_count >= m_capacity)
+    if (m_count >= m_capacity && m_capacity < kMaxRecords)
         Resize();
     if (m_count >= m_capacity) {
         m_overflowed = true;

@@ -78,6 +78,10 @@ TEST(StitchBuildingArray, GrowsByItsStepAndStopsAtTheRecordLimit)
     huge.AddLongStitch(0, 0, 2'000'000'000, 2'000'000'000, 80.0, STITCH_NORMAL, false);
     EXPECT_EQ(huge.GetCount(), CStitchBuildingArray::kMaxRecords);
     EXPECT_TRUE(huge.HasOverflowed());
+    // A full array refuses further records without copying itself each time.
+    CStitch const* const records = huge.GetStitches();
+    EXPECT_FALSE(huge.Add(CStitch{STITCH_NORMAL, 1, 1}));
+    EXPECT_EQ(huge.GetStitches(), records);
 }
 
 TEST(StitchBuildingArray, NeedlePositionCountsOnlyMoves)
