@@ -82,7 +82,7 @@ private:
     bool ReadStep(unsigned char first, int& value, int& feed);
     void AddStitch(int x, int y);
     void AddFeed(int x, int y, bool trim);
-    bool TrimAlreadyPending() const;
+    bool TrimAlreadyPending();
     void AddColourChange();
     void AddRecord(uint8_t flags);
 
@@ -92,6 +92,10 @@ private:
     bool m_standalone;
     bool m_started;
     unsigned long m_counter = 0;
+    // The last record that is not a jump, and how many records were looked at
+    // to find it: records are only appended, so each is looked at once.
+    int m_lastNonJump = -1;
+    int m_recordsSeen = 0;
 };
 
 int CardDataDecoder::ReadHeader()
@@ -220,15 +224,17 @@ void CardDataDecoder::AddFeed(int x, int y, bool trim)
 
 // True when the records end with a trim followed by one or more jumps: a trim
 // request inside a run of trimmed jumps asks for nothing new.
-bool CardDataDecoder::TrimAlreadyPending() const
+bool CardDataDecoder::TrimAlreadyPending()
 {
-    int index = m_array.GetCount() - 1;
-    int jumps = 0;
-    while (index >= 0 && m_array[index].flags == STITCH_JUMP) {
-        --index;
-        ++jumps;
+    int const count = m_array.GetCount();
+    for (int index = count - 1; index >= m_recordsSeen; --index) {
+        if (m_array[index].flags != STITCH_JUMP) {
+            m_lastNonJump = index;
+            break;
+        }
     }
-    return index >= 0 && jumps > 0 && m_array[index].flags == STITCH_TRIM;
+    m_recordsSeen = count;
+    return m_lastNonJump >= 0 && m_lastNonJump < count - 1 && m_array[m_lastNonJump].flags == STITCH_TRIM;
 }
 
 void CardDataDecoder::AddColourChange()

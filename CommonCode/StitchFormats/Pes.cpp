@@ -116,6 +116,16 @@ void TurnHalfway(CStitch& record)
     record.dy = static_cast<int8_t>(-record.dy);
 }
 
+// Decoding starts with room for a large design; a block keeps only the records
+// it holds, so that a file of many small blocks costs what it decoded.
+void KeepRecords(CStitchBuildingArray const& from, CStitchBuildingArray& to)
+{
+    to.SetSize(from.GetCount(), CStitchBuildingArray::kDefaultGrowth);
+    for (int k = 0; k < from.GetCount(); ++k)
+        to.Add(from[k]);
+    to.SetMask(from.GetMaskX(), from.GetMaskY());
+}
+
 // One card-data block as read: its records, hoop position, colours and, for
 // the two-position hoop, where it sits.
 struct Block {
@@ -138,7 +148,7 @@ public:
 private:
     int PrepareHoop();
     int ReadBlock(int index, unsigned long& position);
-    void EndBlockAtItsStart(Block& block);
+    void EndBlockAtItsStart(CStitchBuildingArray& records);
     void AddColours(int index, unsigned char* colourList);
     std::wstring Notes(Brodix::StitchFormats::ICharEncoding* encoding) const;
     void BuildDesigns(Brodix::StitchFormats::ICharEncoding* encoding);
@@ -194,20 +204,22 @@ int PESLoad::ReadBlock(int index, unsigned long& position)
         return kStatusRefused;
 
     m_stream.SetPos(position + kStitchSectionOffset);
+    CStitchBuildingArray decoded;
     int const status =
-        ReadCardData(m_stream, &block.records, m_rotated, reinterpret_cast<char*>(colourList), false).first;
+        ReadCardData(m_stream, &decoded, m_rotated, reinterpret_cast<char*>(colourList), false).first;
 
     if (m_hoopType == kHoopTypeTwoPositions && index < kTwoPositionBlocks) {
         // The second block of the two-position hoop is stitched turned around.
         if (index == 1) {
-            for (int k = 0; k < block.records.GetCount(); ++k)
-                TurnHalfway(block.records[k]);
+            for (int k = 0; k < decoded.GetCount(); ++k)
+                TurnHalfway(decoded[k]);
         }
         block.offsetX = SignedWord(blockHeader + kOffsetXByte);
         block.offsetY = SignedWord(blockHeader + kOffsetYByte);
     }
     if (index + 1 < m_blockCount)
-        EndBlockAtItsStart(block);
+        EndBlockAtItsStart(decoded);
+    KeepRecords(decoded, block.records);
 
     // One thumbnail for the whole design and one per colour follow the stitches.
     int const colourByte = static_cast<int8_t>(colourList[0]);
@@ -223,13 +235,13 @@ int PESLoad::ReadBlock(int index, unsigned long& position)
 
 // A colour change, then a move back to where the block began: the next block
 // starts from the same point, shifted by its hoop position.
-void PESLoad::EndBlockAtItsStart(Block& block)
+void PESLoad::EndBlockAtItsStart(CStitchBuildingArray& records)
 {
     int x = 0;
     int y = 0;
-    block.records.GetNeedlePosition(&x, &y);
-    block.records.Add(CStitch{STITCH_COLOUR, 0, 0});
-    block.records.AddLongStitch(x, y, 0, 0, kMaxStep, STITCH_JUMP, false);
+    records.GetNeedlePosition(&x, &y);
+    records.Add(CStitch{STITCH_COLOUR, 0, 0});
+    records.AddLongStitch(x, y, 0, 0, kMaxStep, STITCH_JUMP, false);
 }
 
 void PESLoad::AddColours(int index, unsigned char* colourList)

@@ -36,7 +36,8 @@ int CStitches::SewLoad(IArchiverStream& stream)
     for (int i = 0; i < kMaxColours; ++i)
         codes[i] = static_cast<int16_t>(header[2 + 2 * i] | (header[3 + 2 * i] << 8));
 
-    // Only the declared codes count: changes beyond them reuse the last one.
+    // The header always holds twelve codes, whatever the count says; changes
+    // beyond the twelfth reuse it.
     return ReadJanomeStitchData(*this, stream, kStitchDataStart, kFirstMoveOffset,
-                                std::span<int16_t const>(codes, colourCount));
+                                std::span<int16_t const>(codes, kMaxColours));
 }

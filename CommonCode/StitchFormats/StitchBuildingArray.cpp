@@ -30,7 +30,7 @@ bool CStitchBuildingArray::Add(CStitch const& stitch)
 {
     if (!m_records)
         SetSize(m_growthStep, m_growthStep);
-    if (m_count >= m_capacity)
+    if (m_count >= m_capacity && m_capacity < kMaxRecords)
         Resize();
     if (m_count >= m_capacity) {
         m_overflowed = true;
@@ -55,8 +55,8 @@ void CStitchBuildingArray::AddLongStitch(int x1, int y1, int x2, int y2, double 
     for (long long i = 0; i < split.count; ++i)
         if (!Add(CStitch{STITCH_JUMP, static_cast<int8_t>(split.stepX), static_cast<int8_t>(split.stepY)}))
             return;
-    long long const rx = split.restX;
-    long long const ry = split.restY;
+    long long rx = split.restX;
+    long long ry = split.restY;
     if (split.RestMergeable()) {
         if (split.count >= 1) {
             CStitch& last = m_records[m_count - 1];
@@ -68,7 +68,11 @@ void CStitchBuildingArray::AddLongStitch(int x1, int y1, int x2, int y2, double 
         }
         return;
     }
-    Add(CStitch{lastFlags, static_cast<int8_t>(rx), static_cast<int8_t>(ry)});
+    auto const addJump = [this](int x, int y) {
+        return Add(CStitch{STITCH_JUMP, static_cast<int8_t>(x), static_cast<int8_t>(y)});
+    };
+    if (Brodix::StitchFormats::CarryLargeRest(rx, ry, addJump))
+        Add(CStitch{lastFlags, static_cast<int8_t>(rx), static_cast<int8_t>(ry)});
 }
 
 void CStitchBuildingArray::GetNeedlePosition(int* x, int* y) const

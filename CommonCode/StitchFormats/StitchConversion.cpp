@@ -95,8 +95,8 @@ void CStitches::StitchOutPut(std::vector<CStitch>& out, int x1, int y1, int x2, 
     MoveSteps const split = SplitMove(x1, y1, x2, y2, maxStep);
     for (long long i = 0; i < split.count; ++i)
         out.push_back(CStitch{midFlags, static_cast<int8_t>(split.stepX), static_cast<int8_t>(split.stepY)});
-    long long const rx = split.restX;
-    long long const ry = split.restY;
+    long long rx = split.restX;
+    long long ry = split.restY;
     if (split.RestMergeable() && split.count >= 1 && out.size() >= 2) {
         CStitch& last = out.back();
         last.flags = lastFlags;
@@ -104,6 +104,10 @@ void CStitches::StitchOutPut(std::vector<CStitch>& out, int x1, int y1, int x2, 
         last.dy = static_cast<int8_t>(last.dy + ry);
         return;
     }
+    Brodix::StitchFormats::CarryLargeRest(rx, ry, [&](int x, int y) {
+        out.push_back(CStitch{midFlags, static_cast<int8_t>(x), static_cast<int8_t>(y)});
+        return true;
+    });
     out.push_back(CStitch{lastFlags, static_cast<int8_t>(rx), static_cast<int8_t>(ry)});
 }
 

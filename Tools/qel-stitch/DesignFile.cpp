@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <ios>
 #include <iterator>
 #include <vector>
 
@@ -78,7 +79,17 @@ bool ReadWholeFile(std::string const& path, std::string const& formatName, std::
         error = path + " (" + formatName + "): cannot open: " + std::strerror(errno);
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    // A directory opens, and the stream buffer throws on its first read.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        error = path + " (" + formatName + "): cannot read: " + std::strerror(EISDIR);
+        return false;
+    }
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    } catch (std::ios_base::failure const&) {
+        file.setstate(std::ios::badbit);
+    }
     if (file.bad()) {
         error = path + " (" + formatName + "): cannot read";
         return false;

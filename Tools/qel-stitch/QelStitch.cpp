@@ -69,12 +69,15 @@ int Run(std::vector<std::string> const& args, std::ostream& out, std::ostream& e
             } else if (arg == "--version") {
                 out << "qel-stitch " << QEL_VERSION << "\n";
                 return kExitOk;
-            } else if (arg == "--format") {
-                if (++i == args.size())
+            } else if (arg == "--format" || arg.starts_with("--format=")) {
+                bool const joined = arg != "--format";
+                if (!joined && ++i == args.size())
                     return UsageError(err, "--format needs an extension");
-                options.formatOverride = args[i];
-            } else if (arg.starts_with("--format=")) {
-                options.formatOverride = std::string(arg.substr(std::string_view("--format=").size()));
+                options.formatOverride =
+                    joined ? std::string(arg.substr(std::string_view("--format=").size())) : args[i];
+                // An empty override would silently fall back to the file's extension.
+                if (options.formatOverride.empty())
+                    return UsageError(err, "--format needs an extension");
             } else {
                 return UsageError(err, "unknown option '" + std::string(arg) + "'");
             }

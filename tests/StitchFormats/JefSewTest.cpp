@@ -213,9 +213,10 @@ TEST(SewReader, DecodesAfterTheFixedFirstMove)
          after({{C, 0, 0}, {N, 1, 1}, {C, 0, 0}, {N, 1, 1}}), {10, 20, 30}},
         {"two changes in a row start one colour", 3, {0x80, 0x01, 0x80, 0x01, 0x01, 0x01},
          after({{C, 0, 0}, {N, 1, 1}}), {10, 20}},
-        {"changes past the declared count reuse the last declared code", 2,
+        // The header always holds twelve codes; the count does not cut them short.
+        {"changes past the declared count take the next header codes", 2,
          {0x80, 0x01, 0x01, 0x01, 0x80, 0x01, 0x01, 0x01}, after({{C, 0, 0}, {N, 1, 1}, {C, 0, 0}, {N, 1, 1}}),
-         {10, 20, 20}},
+         {10, 20, 30}},
         {"twelve colours", 12, {0x01, 0x01}, after({{N, 1, 1}}), {10}},
         {"no stitch data", 1, {}, move, {10}},
     };
@@ -229,6 +230,24 @@ TEST(SewReader, DecodesAfterTheFixedFirstMove)
             expected.push_back(Janome(code));
         EXPECT_EQ(Colours(stitches), expected);
     }
+}
+
+TEST(SewReader, ChangesPastTheTwelfthCodeReuseIt)
+{
+    std::vector<int> codes;
+    for (int i = 1; i <= 12; ++i)
+        codes.push_back(2 * i);
+    Bytes data{0x01, 0x01};
+    for (int i = 0; i < 13; ++i)
+        data.insert(data.end(), {0x80, 0x01, 0x01, 0x01});
+    CStitches stitches(0);
+    ASSERT_EQ(Load(stitches, MakeSew(1, codes, data), SF::FormatSEW), 0);
+    std::vector<unsigned> expected;
+    for (int code : codes)
+        expected.push_back(Janome(code));
+    expected.push_back(Janome(24));
+    expected.push_back(Janome(24));
+    EXPECT_EQ(Colours(stitches), expected);
 }
 
 TEST(SewReader, RefusesBadLayoutsBeforeAllocating)

@@ -7,6 +7,19 @@
 #include "PesTestImages.h"
 #include "StitchFormatsTesting.h"
 #include <gtest/gtest.h>
+#include <malloc.h>
+
+// Under AddressSanitizer the heap is its allocator's, which reports its own use.
+#if defined(__SANITIZE_ADDRESS__)
+#define QEL_TEST_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QEL_TEST_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(QEL_TEST_ADDRESS_SANITIZER)
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 using Brodix::CAbsStitch;
 using Brodix::IArchiverStream;
@@ -319,6 +332,44 @@ TEST(PesReader, BadInputIsRefused)
             EXPECT_TRUE(reader.Designs().empty());
         }
     }
+}
+
+// Heap bytes in use, from the allocator that serves this build.
+std::size_t HeapInUse()
+{
+#if defined(QEL_TEST_ADDRESS_SANITIZER)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    struct mallinfo2 const info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+#endif
+}
+
+// Notes are converted once every block was read and before any design is built:
+// the moment the decoded blocks are all held.
+class HeapAtNotes : public Win1252Encoding {
+public:
+    std::wstring ConvertToWChars(std::string text) override
+    {
+        inUse = HeapInUse();
+        return Win1252Encoding::ConvertToWChars(std::move(text));
+    }
+    std::size_t inUse = 0;
+};
+
+TEST(PesReader, ManySmallBlocksHoldWhatTheyDecoded)
+{
+    constexpr int kBlocks = 1000;
+    std::vector<Block> blocks(kBlocks, Stitching({0x0A, 0x0A, 0xFF}));
+    Bytes const file = PesTestImages::EncodePes(Version(30, 300, 130, 0, kBlocks), blocks);
+    Stream stream(file);
+    CPESReadWrite reader;
+    HeapAtNotes encoding;
+    std::size_t const before = HeapInUse();
+    ASSERT_EQ(reader.Load(stream, &encoding, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(reader.Designs().size(), std::size_t{kBlocks});
+    // Room for 50,000 records per block would be some 150 MB here.
+    EXPECT_LT(encoding.inUse - before, 8 * file.size());
 }
 
 TEST(PesReader, CustomGridRectangles)

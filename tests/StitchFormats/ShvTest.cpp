@@ -273,6 +273,11 @@ TEST(DhvReader, PlacesDesignsOneAfterAnother)
          {{N, 10, -20}, {N, 1, -2}, {E, 0, 0}, {C, 0, 0}, {J, 80, 20}, {N, 9, 2}, {N, -2, 2}, {E, 0, 0}}},
         {"direction 2 turns half round", {{2, 0, 0, 0, 0, ShvBody({{1, {3, 4}}})}},
          {{N, 0, 0}, {N, -3, 4}, {E, 0, 0}}},
+        // Half of 1, 2 and 3 is 0, 1 and 1: the positions are scaled, not the steps.
+        {"scaling does not accumulate rounding", {{0, 0, 0, -50, 0, ShvBody({{3, {1, 0, 1, 0, 1, 0}}})}},
+         {{N, 0, 0}, {N, 0, 0}, {N, 1, 0}, {N, 0, 0}, {E, 0, 0}}},
+        {"mirror without a turn negates x", {{0b100, 0, 0, 0, 0, ShvBody({{1, {3, 4}}})}},
+         {{N, 0, 0}, {N, -3, -4}, {E, 0, 0}}},
         {"scaled step beyond a byte is split", {{0, 0, 0, 100, 0, ShvBody({{1, {100, 0}}})}},
          {{N, 0, 0}, {J, 80, 0}, {J, 80, 0}, {N, 40, 0}, {E, 0, 0}}},
     };

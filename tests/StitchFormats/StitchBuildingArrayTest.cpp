@@ -46,6 +46,26 @@ TEST(StitchBuildingArray, AddLongStitchSplitsIntoStepsAndMergesSmallRests)
     }
 }
 
+TEST(StitchBuildingArray, AddLongStitchReachesTheEndOfVeryLongMoves)
+{
+    // The rounded unit step drifts from the true direction over a long move;
+    // the rest must still arrive in records that fit, not wrap around.
+    struct Case {
+        int x2, y2;
+        uint8_t lastFlags;
+    } const cases[] = {{30000, 184, STITCH_NORMAL}, {32767, 32767, STITCH_JUMP}, {-32768, 12345, STITCH_NORMAL}};
+    for (Case const& c : cases) {
+        CStitchBuildingArray array;
+        array.AddLongStitch(0, 0, c.x2, c.y2, 80.0, c.lastFlags, false);
+        int x = 0, y = 0;
+        array.GetNeedlePosition(&x, &y);
+        EXPECT_EQ(x, c.x2) << c.x2 << "," << c.y2;
+        EXPECT_EQ(y, c.y2) << c.x2 << "," << c.y2;
+        ASSERT_GT(array.GetCount(), 0);
+        EXPECT_EQ(array[array.GetCount() - 1].flags, c.lastFlags);
+    }
+}
+
 TEST(StitchBuildingArray, GrowsByItsStepAndStopsAtTheRecordLimit)
 {
     CStitchBuildingArray array;
@@ -58,6 +78,10 @@ TEST(StitchBuildingArray, GrowsByItsStepAndStopsAtTheRecordLimit)
     huge.AddLongStitch(0, 0, 2'000'000'000, 2'000'000'000, 80.0, STITCH_NORMAL, false);
     EXPECT_EQ(huge.GetCount(), CStitchBuildingArray::kMaxRecords);
     EXPECT_TRUE(huge.HasOverflowed());
+    // A full array refuses further records without copying itself each time.
+    CStitch const* const records = huge.GetStitches();
+    EXPECT_FALSE(huge.Add(CStitch{STITCH_NORMAL, 1, 1}));
+    EXPECT_EQ(huge.GetStitches(), records);
 }
 
 TEST(StitchBuildingArray, NeedlePositionCountsOnlyMoves)

@@ -307,4 +307,24 @@ TEST(Stitches, ConvertFromAbsoluteRoundTripsNeedlePositions)
     }
 }
 
+TEST(Stitches, ConvertFromAbsoluteKeepsTheEndOfVeryLongMoves)
+{
+    // The rounded unit step drifts over a long move; what it leaves over must
+    // not wrap around in the last record.
+    for (PointI const end : {PointI{2270, 210}, PointI{-2270, -210}, PointI{32000, -31000}}) {
+        CSimpleDesign design;
+        design.AddColourStitch(Brodix::ColourData::Default(), PointI{0, 0}, false);
+        design.AddStitch(CAbsStitch{end, 0, CAbsStitch::Normal, false, true});
+
+        CStitches stitches(1);
+        stitches.ConvertFromAbsolute(design, true);
+        CSimpleDesign back;
+        stitches.ConvertToAbsolute(back, PointI{0, 0}, true, false);
+        auto const copy = StitchesOf(back);
+        ASSERT_FALSE(copy.empty());
+        EXPECT_EQ(copy.back().type, CAbsStitch::Normal);
+        EXPECT_EQ(copy.back().position, end) << end.x << "," << end.y;
+    }
+}
+
 } // namespace

@@ -215,7 +215,7 @@ unsigned int CPatternStitch::ReadStitchDataContainer(IArchiverStream& stream, bo
     m_data.clear();
     // The length covers the three scale bytes; less, or more than the block
     // still holds, is not a container we can read.
-    if (length < kScaleBytes || length - kScaleBytes > Remaining(stream))
+    if (length < kScaleBytes || length > Remaining(stream))
         return kStatusUnreadable;
     Read(stream, m_xScale);
     Read(stream, m_yScale);

@@ -37,7 +37,7 @@ CMatrix2x2 operator*(CMatrix2x2 const& a, CMatrix2x2 const& b);
 CVector2Col operator*(CMatrix2x2 const& m, CVector2Col const& v);
 CVector2Col operator+(CVector2Col const& a, CVector2Col const& b);
 
-// R · D · m: D mirrors (mirrorX negates the second row, mirrorY the first),
+// R · D · m: D mirrors (mirrorX negates the first row, mirrorY the second),
 // R rotates by the angle in whole degrees.
 CMatrix2x2 CalculateTMatrix(bool mirrorY, bool mirrorX, int angle, CMatrix2x2 const& m);
 

@@ -216,6 +216,11 @@ std::vector<BadInputCase> BadInputCases()
         {"y scale 0", with([](auto& b) { b.yScale = 0; }), kStatusUnreadable, 2},
         {"container length 2", with([](auto& b) { b.lengthOverride = 2; }), kStatusUnreadable, 2},
         {"container length huge", with([](auto& b) { b.lengthOverride = 0xFFFFFFF0; }), kStatusUnreadable, 2},
+        {"container one byte past the block", with([](auto& b) {
+             b.afterData = {};
+             b.lengthOverride = 2 + 3 + 1;
+         }),
+         kStatusUnreadable, 2},
         {"unknown class in design", File({Block(3, DesignBody({Block(5, StitchBlockBody(GoodBlock())), Block(9, {})}))}),
          kStatusUnexpectedClass, 2},
         {"stitch block version 1",

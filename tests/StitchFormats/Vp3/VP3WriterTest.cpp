@@ -1,5 +1,6 @@
 // The VP3 writer: the exact bytes of small designs, the stitch code, the
 // colour record, block lengths, and the entry points' statuses.
+#include "Fundamentals/DesignNotes.h"
 #include "Fundamentals/MemoryStream.h"
 #include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/Vp3/PatternColourData.h"
@@ -480,6 +481,22 @@ TEST(Vp3Writer, WritesSeveralDesignsWithoutChangingThem)
     EXPECT_EQ(walker.blocks.size(), 2u);
     EXPECT_EQ(walker.colourBlockCount, 2u);
     EXPECT_EQ(walker.stitchCount, 4u);
+
+    // The root's extents cover every design, and its notes merge theirs.
+    auto left = std::make_shared<CSimpleDesign>(MakeDesign({Record(0, 0, CAbsStitch::ColourChange), Record(10, 10)}));
+    auto right = std::make_shared<CSimpleDesign>(
+        MakeDesign({Record(-20, 30, CAbsStitch::ColourChange), Record(5, 40)}));
+    left->SetDesignNotes(L"left");
+    right->SetDesignNotes(L"right");
+    std::vector<std::shared_ptr<IDesign>> pair = {left, right};
+    Archivers::MemoryStreamRW<IArchiverStream> pairStream;
+    ASSERT_EQ(vp3.WriteToStream(CDesignHolder(&pair), pairStream, {0, 0}, false), kStatusOK);
+    Bytes const& pairBytes = pairStream.Content();
+    Bytes const notes = ByteBuilder().wide(MakeMergedNotes(L"left", L"right", true));
+    ASSERT_TRUE(std::equal(notes.begin(), notes.end(), pairBytes.begin() + 56 + 7)) << "merged root notes";
+    Bytes const extents = ByteBuilder().s32(1000).s32(0).s32(-2000).s32(-4000);
+    EXPECT_TRUE(std::equal(extents.begin(), extents.end(), pairBytes.begin() + 56 + 7 + notes.size()))
+        << "right, top, left, bottom of both designs";
 
     std::vector<std::shared_ptr<IDesign>> none = {std::make_shared<CSimpleDesign>()};
     EXPECT_EQ(vp3.WriteToStream(CDesignHolder(&none), stream, {0, 0}, true), kStatusNoStitches);

@@ -25,6 +25,8 @@ TEST(QelStitch, UsageErrorsExitWithTwo)
         {"dump", kBean, kTrims},
         {"--format"},
         {"--format", "zzz", "info", kBean},
+        {"--format=", "info", kBean},
+        {"--format", "", "info", kBean},
         {"--frob", "info", kBean},
     };
     for (auto const& args : cases) {
@@ -67,6 +69,7 @@ TEST(QelStitch, FailuresNameTheFileTheFormatAndTheCause)
         {{"info", "../shared/corpus/dst/no-such-file.dst"}, "no-such-file.dst (DST): cannot open"},
         {{"--format", "pes", "info", kBean}, "Bean.dst (PES): unsupported version or variant of PES"},
         {{"info", "../shared/corpus/SOURCES.md"}, "SOURCES.md: unknown format"},
+        {{"--format", "dst", "info", "../shared/corpus"}, "corpus (DST): cannot read"},
     };
     for (Case const& c : cases) {
         Result const r = RunTool(c.args);
