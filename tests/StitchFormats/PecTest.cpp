@@ -7,7 +7,6 @@
 #include "StitchFormats/Stitches.h"
 #include "PesTestImages.h"
 #include "StitchFormatsTesting.h"
-#include <chrono>
 #include <gtest/gtest.h>
 
 using Brodix::IArchiverStream;
@@ -87,8 +86,8 @@ TEST(CardData, DecodesStepsMovesAndCodes)
 TEST(CardData, LongRunOfTrimmedJumpsDecodesInLinearTime)
 {
     // Every jump asks for a trim; only the first adds one. Looking back over the
-    // whole run for each request took tens of seconds here; a linear decoder
-    // needs milliseconds, so the bound is generous.
+    // whole run for each request took minutes here, which the test timeout
+    // turns into a failure; a linear decoder needs milliseconds.
     constexpr int kJumps = 300000;
     Bytes codes;
     for (int i = 0; i < kJumps; ++i)
@@ -96,14 +95,11 @@ TEST(CardData, LongRunOfTrimmedJumpsDecodesInLinearTime)
     codes.push_back(0xFF);
     Stream stream(PesTestImages::Section(codes));
     CStitchBuildingArray array;
-    auto const start = std::chrono::steady_clock::now();
     auto const [status, count] = ReadCardData(stream, &array, false, nullptr, false);
-    auto const elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(status, 0);
     ASSERT_EQ(count, kJumps + 1);
     EXPECT_EQ(Records(array).front(), (Record{T, 0, 0}));
     EXPECT_EQ(Records(array).back(), (Record{J, 1, 0}));
-    EXPECT_LT(elapsed, std::chrono::seconds(2));
 }
 
 TEST(CardData, SectionHeaderGivesTheExtents)
