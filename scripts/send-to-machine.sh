@@ -46,11 +46,18 @@ for _ in $(seq 100); do
 done
 "$QEL_BUILD/Services/SendService/qel-send-service" "$@"
 # Every post left the service before it ended; wait until the receiver has
-# logged nothing new for a moment, then stop it.
+# logged nothing new for a full second (a large design takes a while to
+# arrive and be written), at most half a minute, then stop it.
 lines=-1
-for _ in $(seq 50); do
+quiet=0
+for _ in $(seq 150); do
   now=$(wc -l < "$log")
-  [ "$now" -eq "$lines" ] && break
+  if [ "$now" -eq "$lines" ]; then
+    quiet=$((quiet + 1))
+    [ "$quiet" -ge 5 ] && break
+  else
+    quiet=0
+  fi
   lines=$now
   sleep 0.2
 done
