@@ -145,22 +145,15 @@ TEST(Outbox, RefusesWithALogLineAndWritesNothing)
 // still give designs.
 TEST(Outbox, AcceptsVP3ReadsThatSkipABlock)
 {
-    using namespace Vp3Test;
-    StitchBlockFields good;
-    good.data = {0x01, 0x01};
-    good.endX = 100;
-    good.endY = -100;
-    StitchBlockFields reserved = good;
-    reserved.reserved = 1;
-    Bytes const goodDesign = Block(3, DesignBody({Block(5, StitchBlockBody(good))}));
+    Vp3Test::ReadOutcomeFiles const files = Vp3Test::MakeReadOutcomeFiles();
     struct Case {
         char const* name;
-        Bytes file;
+        Vp3Test::Bytes file;
         bool written;
     } const cases[] = {
-        {"unknown.pes", File({goodDesign, Block(0x13, {1, 2, 3})}), true},
-        {"unreadable.pes", FileWithBlocks({good, reserved}), true},
-        {"empty.pes", File({}), false},
+        {"unknown.pes", files.unknownClass, true},
+        {"unreadable.pes", files.unreadableBlock, true},
+        {"empty.pes", files.emptyRoot, false},
     };
     QelTest::TestFolder folder;
     Outbox const outbox(folder.Path());

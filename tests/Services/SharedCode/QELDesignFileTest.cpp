@@ -136,25 +136,17 @@ TEST(QELDesignFile, VP3WithSeveralDesignsMergesThemInOrder)
 // early deliver nothing usable.
 TEST(QELDesignFile, VP3ReadsThatSkipABlockStillLoad)
 {
-    using namespace Vp3Test;
-    StitchBlockFields good;
-    good.data = {0x01, 0x01};
-    good.endX = 100;
-    good.endY = -100;
-    StitchBlockFields reserved = good;
-    reserved.reserved = 1;
-    Bytes const goodDesign = Block(3, DesignBody({Block(5, StitchBlockBody(good))}));
+    Vp3Test::ReadOutcomeFiles const files = Vp3Test::MakeReadOutcomeFiles();
     struct Case {
         char const* what;
-        Bytes file;
+        Vp3Test::Bytes file;
         unsigned int status;
         bool valid;
     } const cases[] = {
-        {"good", File({goodDesign}), Vp3Lib::kStatusOK, true},
-        {"unknown class at the root", File({goodDesign, Block(0x13, {1, 2, 3})}), Vp3Lib::kStatusUnexpectedClass,
-         true},
-        {"unreadable stitch block", FileWithBlocks({good, reserved}), Vp3Lib::kStatusUnreadable, true},
-        {"empty root", File({}), Vp3Lib::kStatusNoDesign, false},
+        {"good", files.good, Vp3Lib::kStatusOK, true},
+        {"unknown class at the root", files.unknownClass, Vp3Lib::kStatusUnexpectedClass, true},
+        {"unreadable stitch block", files.unreadableBlock, Vp3Lib::kStatusUnreadable, true},
+        {"empty root", files.emptyRoot, Vp3Lib::kStatusNoDesign, false},
     };
     std::string const type = VP3TypeIdentifier();
     for (Case const& c : cases) {

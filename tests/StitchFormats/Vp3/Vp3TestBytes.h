@@ -154,4 +154,27 @@ inline Bytes FileWithBlocks(std::vector<StitchBlockFields> const& blocks)
     return File({Block(3, DesignBody(children))});
 }
 
+// Files whose reads end in each kind of outcome a loader must tell apart: a
+// clean read, a read that skips an unknown class or an unreadable stitch
+// block (still usable), and a root without designs (nothing usable).
+struct ReadOutcomeFiles {
+    Bytes good;
+    Bytes unknownClass;
+    Bytes unreadableBlock;
+    Bytes emptyRoot;
+};
+
+inline ReadOutcomeFiles MakeReadOutcomeFiles()
+{
+    StitchBlockFields good;
+    good.data = {0x01, 0x01};
+    good.endX = 100;
+    good.endY = -100;
+    StitchBlockFields reserved = good;
+    reserved.reserved = 1;
+    Bytes const goodDesign = Block(3, DesignBody({Block(5, StitchBlockBody(good))}));
+    return {File({goodDesign}), File({goodDesign, Block(0x13, {1, 2, 3})}), FileWithBlocks({good, reserved}),
+            File({})};
+}
+
 } // namespace Vp3Test
