@@ -25,7 +25,6 @@ constexpr uint8_t kNegativeYBit = 0b0100'0000;
 // a step is split into at most this many records.
 constexpr int kMaxRecordsPerStep = 3;
 constexpr int kMaxRecordStep = 127;
-constexpr int kTovenrikCycle = 28;
 
 int StepX(uint8_t const* record)
 {
@@ -86,7 +85,7 @@ int CStitches::ToyotaLoad(IArchiverStream& stream)
 
     SetNumberColours(colours);
     for (int i = 0; i < colours; ++i) {
-        SetColour(i, GetTovenrikRGB(i % kTovenrikCycle + 1));
+        SetColour(i, GetTovenrikRGB(CycledTovenrikIndex(i)));
         SetManufacturer(i, m_defaultColourType);
     }
     SizeDesign();

@@ -17,9 +17,8 @@ constexpr uint8_t kNotStitchBit = 0b1000'0000;   // in b2: jump, colour change o
 constexpr uint8_t kEndMask = 0b1111'0000;
 constexpr uint8_t kColourChangeMask = 0b1100'0000;
 
-// Colours take Tovenrik entries 1..28 in turn; the table stops counting at 99.
+// The colour table stops counting at 99.
 constexpr int kMaxCountedColours = 99;
-constexpr int kTovenrikCycle = 28;
 
 constexpr int kTrimJumpRun = 3;   // a run of three jumps after a stitch means a trim
 
@@ -88,7 +87,7 @@ bool CStitches::ReadTajimaRecord(uint8_t const* record, int& colours, int* palet
         if (!AppendStitch(CStitch{STITCH_COLOUR, 0, 0}))
             return false;
         if (colours < kMaxCountedColours) {
-            palette[colours] = colours % kTovenrikCycle + 1;
+            palette[colours] = CycledTovenrikIndex(colours);
             ++colours;
         }
         lastColourChange = GetCount() - 1;

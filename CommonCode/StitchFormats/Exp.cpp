@@ -18,7 +18,6 @@ constexpr uint8_t kJumpA = 0x02;
 constexpr uint8_t kJumpB = 0x04;
 // A jump command followed by this many more jump commands begins a trim.
 constexpr int kFurtherJumpsForTrim = 2;
-constexpr int kTovenrikCycle = 28;
 
 struct Pair {
     uint8_t b0 = 0;
@@ -138,7 +137,7 @@ int CStitches::MelcoLoad(IArchiverStream& stream)
 
     SetNumberColours(colours);
     for (int i = 0; i < colours; ++i) {
-        SetColour(i, GetTovenrikRGB(i % kTovenrikCycle + 1));
+        SetColour(i, GetTovenrikRGB(CycledTovenrikIndex(i)));
         SetManufacturer(i, m_defaultColourType);
     }
     SizeDesign();

@@ -43,6 +43,10 @@ inline rgbData RgbDataFromRGB(unsigned rgb)
 
 // Palette lookups: an index outside the palette gives 0 (black).
 unsigned GetTovenrikRGB(int i);
+
+// Formats that store no colours give colour n Tovenrik entry 1..28 in turn.
+inline constexpr int kTovenrikCycle = 28;
+inline constexpr int CycledTovenrikIndex(int colour) { return colour % kTovenrikCycle + 1; }
 unsigned GetBrotherRGB(int i);
 unsigned GetExtendedSewRGB(int code);
 

@@ -35,7 +35,6 @@ constexpr int kMaxWrittenIndex = 4'999'999;
 constexpr unsigned long kColourTableGap = 4;
 constexpr int kColourTableEntries = 20;
 constexpr unsigned long kColourEntrySize = 4;
-constexpr int kTovenrikCycle = 28;
 
 bool ReadByte(Brodix::IArchiverStream& stream, uint8_t& byte)
 {
@@ -290,7 +289,7 @@ int CStitches::xxxLoad(IArchiverStream& stream)
             k = entry - 1;
         else if (entry == 0)
             k = hasTable ? (k + 1) % kColourTableEntries : k + 1;
-        SetColour(i, hasTable ? table[k] : GetTovenrikRGB(k % kTovenrikCycle + 1));
+        SetColour(i, hasTable ? table[k] : GetTovenrikRGB(CycledTovenrikIndex(k)));
         SetManufacturer(i, m_defaultColourType);
     }
 
