@@ -4,6 +4,7 @@
 #include "SharedCode/QELDesignFile.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
 #include "StitchFormats/Vp3/Vp3TestBytes.h"
+#include "ServiceVp3.h"
 #include "TestFolder.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
@@ -16,22 +17,7 @@ using QelTest::FilesUnder;
 namespace {
 
 // A real VP3 image: a corpus design as the send service encodes it.
-Platform::PropertyData SampleVp3()
-{
-    auto const data = Platform::ReadFileContents("../shared/corpus/dst/Bean.dst", 1 << 20);
-    std::string const type = "dst";
-    SendService::QELDesignFile file(data ? &*data : nullptr, &type);
-    EXPECT_TRUE(file.isValid());
-    Vp3Lib::CVP3ReadWrite writer;
-    void* buffer = nullptr;
-    unsigned long size = 0;
-    EXPECT_EQ(writer.WriteToMemory(Vp3Lib::CDesignHolder(*file.innerDesign()), buffer, size,
-                                   CommonTypes::PointI{0, 0}, true),
-              0u);
-    Platform::PropertyData bytes(static_cast<unsigned char*>(buffer), static_cast<unsigned char*>(buffer) + size);
-    std::free(buffer);
-    return bytes;
-}
+Platform::PropertyData SampleVp3() { return QelTest::ServiceVp3("../shared/corpus/dst/Bean.dst", "dst"); }
 
 Platform::PropertyDictionary Notification(Platform::PropertyValue name, Platform::PropertyValue data,
                                           Platform::PropertyValue kind)

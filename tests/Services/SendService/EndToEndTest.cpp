@@ -8,6 +8,7 @@
 #include "PrivateSessionBus.h"
 #include "SharedCode/QELDesignFile.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
+#include "ServiceVp3.h"
 #include "TestFolder.h"
 #include <gtest/gtest.h>
 #include <sdbus-c++/sdbus-c++.h>
@@ -18,6 +19,7 @@
 using namespace Brodix;
 using namespace std::chrono_literals;
 using QelTest::FilesUnder;
+using QelTest::ServiceVp3;   // what the service should have sent for a file
 
 namespace {
 
@@ -25,24 +27,6 @@ constexpr auto kProcessTimeout = 60s;
 
 std::string Absolute(std::string const& path) { return std::filesystem::absolute(path).string(); }
 
-// What the service should have sent for a file: the VP3 image of its design.
-std::vector<unsigned char> ExpectedVp3(std::string const& path, std::string const& type)
-{
-    auto const data = Platform::ReadFileContents(path, SendService::kMaxDesignFileBytes);
-    SendService::QELDesignFile file(data ? &*data : nullptr, &type);
-    EXPECT_TRUE(file.isValid()) << path;
-    if (!file.isValid())
-        return {};
-    Vp3Lib::CVP3ReadWrite writer;
-    void* buffer = nullptr;
-    unsigned long size = 0;
-    EXPECT_EQ(writer.WriteToMemory(Vp3Lib::CDesignHolder(*file.innerDesign()), buffer, size,
-                                   CommonTypes::PointI{0, 0}, true),
-              0u);
-    std::vector<unsigned char> bytes(static_cast<unsigned char*>(buffer), static_cast<unsigned char*>(buffer) + size);
-    std::free(buffer);
-    return bytes;
-}
 
 // org.freedesktop.Notifications, keeping the body of every Notify call.
 class NotificationServer {
@@ -119,8 +103,8 @@ TEST_F(EndToEnd, SelectionSendsTheValidFilesInOrderWithOneStepPerAcceptedFile)
     EXPECT_EQ(receiver->Wait(kProcessTimeout), 0) << receiver->Errors();
 
     EXPECT_EQ(FilesUnder(outbox), (std::vector<std::string>{"Bean.vp3", "Crown.vp3"}));
-    EXPECT_EQ(Platform::ReadFileContents(outbox + "/Bean.vp3", 1 << 24), ExpectedVp3(first, "dst"));
-    EXPECT_EQ(Platform::ReadFileContents(outbox + "/Crown.vp3", 1 << 24), ExpectedVp3(second, "dst"));
+    EXPECT_EQ(Platform::ReadFileContents(outbox + "/Bean.vp3", 1 << 24), ServiceVp3(first, "dst"));
+    EXPECT_EQ(Platform::ReadFileContents(outbox + "/Crown.vp3", 1 << 24), ServiceVp3(second, "dst"));
     std::string const log = receiver->Output();
     EXPECT_LT(log.find("from \"Bean.dst\""), log.find("from \"Crown.DST\"")) << log;
 
@@ -154,14 +138,14 @@ TEST_F(EndToEnd, ExpressSendLandsInTheExpressFolder)
     file.sendExpressToMachine();
     EXPECT_EQ(receiver->Wait(kProcessTimeout), 0) << receiver->Errors();
     EXPECT_EQ(FilesUnder(outbox), (std::vector<std::string>{"express/Bean.vp3"}));
-    EXPECT_EQ(Platform::ReadFileContents(outbox + "/express/Bean.vp3", 1 << 24), ExpectedVp3(path, type));
+    EXPECT_EQ(Platform::ReadFileContents(outbox + "/express/Bean.vp3", 1 << 24), ServiceVp3(path, type));
 }
 
 TEST_F(EndToEnd, HostileNotificationsWriteNothing)
 {
     std::string const outbox = m_folder.Path() + "/outbox";
     auto receiver = StartReceiver(outbox, 3);
-    auto const vp3 = ExpectedVp3(Absolute("../shared/corpus/dst/Bean.dst"), "dst");
+    auto const vp3 = ServiceVp3(Absolute("../shared/corpus/dst/Bean.dst"), "dst");
     // A D-Bus array holds at most 64 MiB, so a larger payload is not even
     // posted: it can never reach the receiver.
     constexpr std::size_t kLargestBusArray = std::size_t{1} << 26;
