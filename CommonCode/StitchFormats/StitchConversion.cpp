@@ -12,6 +12,8 @@ using Brodix::ColourData;
 using Brodix::CommonTypes::PointI;
 using Brodix::StitchFormats::MoveSteps;
 using Brodix::StitchFormats::SplitMove;
+using Brodix::StitchFormats::CarryLargeRest;
+using Brodix::StitchFormats::kMaxRecordStep;
 
 namespace {
 
@@ -104,7 +106,7 @@ void CStitches::StitchOutPut(std::vector<CStitch>& out, int x1, int y1, int x2, 
         last.dy = static_cast<int8_t>(last.dy + ry);
         return;
     }
-    Brodix::StitchFormats::CarryLargeRest(rx, ry, [&](int x, int y) {
+    CarryLargeRest(rx, ry, [&](int x, int y) {
         out.push_back(CStitch{midFlags, static_cast<int8_t>(x), static_cast<int8_t>(y)});
         return true;
     });
@@ -200,9 +202,7 @@ void CStitches::ConvertFromAbsolute(IDesign const& design, bool noTrailingJump)
 
 namespace {
 
-constexpr long long kMaxStep = 127;
-
-bool FitsStep(long long value) { return value >= -kMaxStep && value <= kMaxStep; }
+bool FitsStep(long long value) { return value >= -kMaxRecordStep && value <= kMaxRecordStep; }
 
 // Writes the move in steps of at most step units; the final record has
 // lastFlags and takes up a rest of up to 5 units.
@@ -236,17 +236,14 @@ void PutLongMove(CStitches* stitches, int x0, int y0, int x1, int y1, double ste
     }
     if (smallRest && rx == 0 && ry == 0)
         return;
-    // Rounding of the unit step adds up over a long move; a rest too large for
-    // one record is carried by jumps first instead of wrapping around.
-    while (!FitsStep(rx) || !FitsStep(ry)) {
-        int8_t const cx = static_cast<int8_t>(std::clamp<long long>(rx, -kMaxStep, kMaxStep));
-        int8_t const cy = static_cast<int8_t>(std::clamp<long long>(ry, -kMaxStep, kMaxStep));
-        if (stitches->PutStitch(index, CStitch{STITCH_JUMP, cx, cy}) != 0)
-            return;
+    bool const restFits = CarryLargeRest(rx, ry, [&](int x, int y) {
+        if (stitches->PutStitch(index, CStitch{STITCH_JUMP, static_cast<int8_t>(x), static_cast<int8_t>(y)}) != 0)
+            return false;
         ++index;
-        rx -= cx;
-        ry -= cy;
-    }
+        return true;
+    });
+    if (!restFits)
+        return;
     if (stitches->PutStitch(index, CStitch{lastFlags, static_cast<int8_t>(rx), static_cast<int8_t>(ry)}) == 0)
         ++index;
 }
