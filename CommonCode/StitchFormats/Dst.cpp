@@ -95,7 +95,9 @@ bool CStitches::ReadTajimaRecord(uint8_t const* record, int& colours, int* palet
     }
     int const x = DecodeX(record[0], record[1], record[2]);
     int const y = DecodeY(record[0], record[1], record[2]);
-    if (x == 0 && y == 0)
+    // A jump that goes nowhere is nothing, but a stitch in place is a needle
+    // penetration: writers put one where a run of jumps lands.
+    if (x == 0 && y == 0 && kind == RecordKind::Jump)
         return true;
     uint8_t const flags = kind == RecordKind::Stitch ? STITCH_NORMAL : STITCH_JUMP;
     return AppendStitch(CStitch{flags, static_cast<int8_t>(x), static_cast<int8_t>(y)});

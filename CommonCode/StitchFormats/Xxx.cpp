@@ -182,13 +182,15 @@ void CStitches::ReadXXXStitches(IArchiverStream& stream, CStitches* target, int&
             if ((b1 == kJumpCode || b1 == kTrimCode || IsColourCode(b1))
                 && !ReadCommandMove(stream, target, index, colourEntries, b1))
                 break;
-        } else if (b0 != 0 || b1 != 0) {
+        } else {
+            // A stitch in place is kept: it is where a long jump lands.
             Put(target, index, CStitch{STITCH_NORMAL, static_cast<int8_t>(b0), static_cast<int8_t>(b1)});
         }
     }
 
     if (target == nullptr)
         return;
+    // Writers close the stream with a stitch in place, which sews nothing.
     if (IsLast(target, index, STITCH_NORMAL, true))
         --index;
     if (IsLast(target, index, STITCH_COLOUR, false)) {
