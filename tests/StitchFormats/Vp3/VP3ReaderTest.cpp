@@ -221,6 +221,23 @@ std::vector<BadInputCase> BadInputCases()
              b.lengthOverride = 2 + 3 + 1;
          }),
          kStatusUnreadable, 2},
+        // A block that is not taken is left by its length, bytes after its fields included.
+        {"refused block skipped by its length", FileWithBlocks({[] {
+             auto b = GoodBlock();
+             b.kind = 2;
+             b.afterData = {0, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA};
+             return b;
+         }(), GoodBlock()}),
+         kStatusUnreadable, 2},
+        // A stitch block may run past its own length, but not past its design.
+        {"container one byte past its design", File({Block(3, DesignBody({Block(5, StitchBlockBody([] {
+                                                          auto b = GoodBlock();
+                                                          b.afterData = {};
+                                                          b.lengthOverride = 2 + 3 + 1;
+                                                          return b;
+                                                      }()))})),
+                                                      designBlock}),
+         kStatusUnreadable, 2},
         {"unknown class in design", File({Block(3, DesignBody({Block(5, StitchBlockBody(GoodBlock())), Block(9, {})}))}),
          kStatusUnexpectedClass, 2},
         {"stitch block version 1",
@@ -273,6 +290,94 @@ struct ColourCase {
     unsigned unit, length;
     uint32_t expected;
 };
+
+// Where the length field of every stitch block lies in a file our writer
+// made: the file header, the root's fields, then each design's fields and
+// its stitch blocks.
+std::vector<std::size_t> StitchBlockLengthFields(Bytes const& file)
+{
+    auto u16 = [&](std::size_t at) { return std::size_t{file.at(at)} << 8 | file.at(at + 1); };
+    auto u32 = [&](std::size_t at) { return u16(at) << 16 | u16(at + 2); };
+    std::size_t at = 6;
+    at += 2 + u16(at);                  // producer
+    at += 7;                            // root header
+    at += 2 + u16(at);                  // root notes
+    at += 16 + 4 + 2 + 1;               // extents, stitch count, colour block count, precision
+    std::size_t const designs = u16(at);
+    at += 2;
+    std::vector<std::size_t> fields;
+    for (std::size_t d = 0; d < designs; ++d) {
+        EXPECT_EQ(u16(at), 3u);
+        std::size_t const designEnd = at + 7 + u32(at + 3);
+        at += 7 + 8 + 1 + 2 + 24;       // header, centre, flags, rotation, extents
+        at += 2 + u16(at);              // notes
+        at += 2 + 16 + 4 + 1 + 1;       // settings, matrix, codes, options, no extra data
+        at += 2 + u16(at);              // producer
+        std::size_t const blocks = u16(at);
+        at += 2;
+        for (std::size_t b = 0; b < blocks; ++b) {
+            EXPECT_EQ(u16(at), 5u);
+            fields.push_back(at + 3);
+            at += 7 + u32(at + 3);
+        }
+        EXPECT_EQ(at, designEnd);
+    }
+    return fields;
+}
+
+// Some writers count a stitch block's length without its three thread
+// strings. A block that is taken ends at its last field whatever its length
+// says, so such files load in full.
+TEST(Vp3Reader, StitchBlocksWhoseLengthsLeaveOutTheThreadStringsLoadInFull)
+{
+    ColourData thread = ColourData::Default();
+    std::strcpy(thread.serialNumber, "1801");
+    std::strcpy(thread.threadName, "Bright Red");
+    std::strcpy(thread.manufacturerName, "Sulky");
+    constexpr uint32_t kThreadStrings = 2 + 4 + 2 + 10 + 2 + 5;
+    std::vector<std::shared_ptr<IDesign>> designs;
+    for (int d = 0; d < 2; ++d) {
+        auto design = std::make_shared<CSimpleDesign>();
+        for (int colour = 0; colour < 3; ++colour) {
+            thread.colours[0] = 0x102030u * static_cast<unsigned>(colour + 1);
+            design->AddColourStitch(thread, {100 * d + 30 * colour, 0}, false);
+            for (int i = 1; i <= 4; ++i)
+                design->AddStitch(CAbsStitch{{100 * d + 30 * colour + i, i % 2 * 7}, colour, i == 3 ? T : N, false,
+                                             true});
+        }
+        designs.push_back(design);
+    }
+    void* buffer = nullptr;
+    unsigned long size = 0;
+    CVP3ReadWrite writer;
+    ASSERT_EQ(writer.WriteToMemory(CDesignHolder(&designs), buffer, size, {0, 0}, true), kStatusOK);
+    Bytes const written(static_cast<unsigned char*>(buffer), static_cast<unsigned char*>(buffer) + size);
+    std::free(buffer);
+
+    Bytes shortened = written;
+    std::vector<std::size_t> const fields = StitchBlockLengthFields(written);
+    ASSERT_EQ(fields.size(), 6u);
+    for (std::size_t const at : fields) {
+        uint32_t const length = uint32_t{written[at]} << 24 | uint32_t{written[at + 1]} << 16
+                                | uint32_t{written[at + 2]} << 8 | written[at + 3];
+        uint32_t const patched = length - kThreadStrings;
+        for (int i = 0; i < 4; ++i)
+            shortened[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(patched >> (24 - 8 * i));
+    }
+
+    std::vector<std::shared_ptr<IDesign>> expected, read;
+    ASSERT_EQ(ReadMany(written, expected), kStatusOK);
+    ASSERT_EQ(ReadMany(shortened, read), kStatusOK);
+    ASSERT_EQ(read.size(), 2u);
+    ASSERT_EQ(expected.size(), 2u);
+    for (std::size_t d = 0; d < 2; ++d) {
+        EXPECT_EQ(Points(*read[d]), Points(*expected[d])) << d;
+        ASSERT_EQ(read[d]->GetColourCount(), 3u);
+        for (unsigned long c = 0; c < 3; ++c)
+            EXPECT_EQ(read[d]->GetColour(c), expected[d]->GetColour(c)) << d << " " << c;
+    }
+    EXPECT_STREQ(read[1]->GetColour(2).threadName, "Bright Red");
+}
 
 TEST(Vp3Reader, ReadsColourRecords)
 {
