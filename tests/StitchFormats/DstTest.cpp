@@ -126,8 +126,11 @@ TEST(Dst, RecordsBecomeStitchesTrimsAndColours)
         int colours;
     } const cases[] = {
         {"header only", {}, "E ", 1},
-        {"a zero jump is dropped, a zero stitch kept", {{'N', 0, 0}, {'J', 0, 0}, {'N', 1, 2}}, "N(0,0) N(1,2) E ",
-         1},
+        {"a zero jump is dropped, a zero stitch kept", {{'N', 1, 0}, {'N', 0, 0}, {'J', 0, 0}, {'N', 1, 2}},
+         "N(1,0) N(0,0) N(1,2) E ", 1},
+        {"zero stitches before the first move are dropped",
+         {{'N', 0, 0}, {'C'}, {'N', 0, 0}, {'J', 0, 0}, {'N', 0, 0}, {'J', 5, 0}, {'N', 0, 0}, {'N', 1, 0}},
+         "C J(5,0) N(0,0) N(1,0) E ", 2},
         {"stitch in place where jumps land",
          {{'N', 1, 0}, {'J', 90, 0}, {'J', 90, 0}, {'J', 90, 0}, {'J', 0, 0}, {'N', 0, 0}, {'N', 1, 0}},
          "N(1,0) T J(90,0) J(90,0) J(90,0) N(0,0) N(1,0) E ", 1},
