@@ -83,6 +83,21 @@ TEST(Vp3Reader, ReadsBackTheNudgedOneStitchDesign)
     EXPECT_EQ(read.GetDesignNotes(), L"note");
 }
 
+// An empty first colour is not read back, so the block after it is nudged
+// instead; otherwise reading would turn its trim into a stitch.
+TEST(Vp3Reader, ReadsBackTheNudgedBlockBehindAnEmptyColour)
+{
+    CSimpleDesign design;
+    design.AddColourStitch(ColourData::Default(), {5, 0}, false);
+    design.AddColourStitch(ColourData::Default(), {0, 0}, false);
+    design.AddStitch(CAbsStitch{{0, 0}, 1, T, false, true});
+    design.AddStitch(CAbsStitch{{10, 0}, 1, N, false, true});
+    design.AddStitch(CAbsStitch{{10, 10}, 1, N, false, true});
+    CSimpleDesign read;
+    ASSERT_EQ(ReadOne(Write(design, true), read), kStatusOK);
+    EXPECT_EQ(Points(read), (std::vector<Point>{{1, 0, C}, {1, 0, T}, {10, 0, N}, {10, 10, N}}));
+}
+
 // The writer's first stitch at the offset point comes back with the colour
 // change moved onto each colour's first stitch.
 TEST(Vp3Reader, CleanupMovesColourChangesOntoFirstStitches)
