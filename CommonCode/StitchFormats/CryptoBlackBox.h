@@ -60,6 +60,9 @@ public:
     // The key schedule: outLength bytes from textLength (at least 1) bytes of text.
     static void HashString(char const* text, int textLength, char* out, int outLength);
 
+    // The per-byte steps of TransformBuf: NextKey turns the rotors and keeps
+    // their combined byte as the current key, which Encrypt or Decrypt then
+    // combines with one byte.
     char NextKey();
     void Encrypt(char& byte);
     void Decrypt(char& byte);
@@ -68,6 +71,7 @@ private:
     CryptoRotor m_rotors[kRotorCount];
     eDir m_direction;
     eMode m_mode;
+    char m_key = 0;
     char m_decryptFeedback = 0;
     char m_encryptFeedback = 0;
 };

@@ -7,6 +7,7 @@
 namespace Brodix::TvkVipCompressor {
 
 inline constexpr int kStatusWriteError = -1;   // a write stored fewer bytes than it was given
+inline constexpr int kStatusSeekError = -2;    // a storage could not return to a position
 
 class ALStorage {
 public:

@@ -9,7 +9,7 @@ inline constexpr int kInvalidLevelWindow = 2;
 
 inline constexpr int kMinMatch = 3;
 inline constexpr int kMaxMatch = 256;
-inline constexpr int kMatchSymbolBias = kMinMatch - 256;   // symbol = length + 253
+inline constexpr int kMatchSymbolOffset = 256 - kMinMatch;   // a match of length l is symbol l + 253
 
 inline constexpr int kSymbolCount = 511;   // 0..255 bytes, 256..509 matches, 510 end
 inline constexpr int kEndSymbol = 510;

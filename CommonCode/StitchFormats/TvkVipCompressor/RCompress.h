@@ -39,12 +39,12 @@ private:
     void OutputSymbol(int symbol, int position);
     void SendBlock();
     void CountLengthCodeFrequencies();
-    void WriteShortLengths(int n, int width, int zeroRunAfter);
+    void WriteShortLengths(uint8_t const* lengths, int n, int zeroRunAfter);
     void WriteSymbolLengths();
     void EncodeSymbol(int symbol);
     void EncodePosition(int position);
     int MakeTree(int n, unsigned* frequencies, uint8_t* lengths, uint16_t* codes);
-    void MakeLengths(int root, int n, uint8_t* lengths, std::vector<int> const& order);
+    void MakeLengths(int root, int n, uint8_t* lengths, int const* order);
     void FinishEncoding();
 
     // Bit side.
