@@ -11,6 +11,7 @@
 #include "StitchFormats/TvkVipCompressor/TvkVipCodec.h"
 #include "StreamTesting.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <string>
@@ -178,6 +179,25 @@ TEST(TvkVipCodec, TruncatedDataFailsWithoutReadingPastIt)
         Bytes out(data.size());
         EXPECT_FALSE(Decompress(Bytes(compressed.begin(), compressed.begin() + static_cast<long>(keep)), out)) << keep;
     }
+}
+
+// A block that promises 1000 literals, each a plain 8-bit code, and then
+// holds only three: past the input the decoder reads zero bytes, but no more
+// than kMaxFillerBytes of them.
+TEST(TvkVipCodec, PastTheInputOnlyAFewZeroBytesAreRead)
+{
+    BitWriter w;
+    w.Put(16, 1000).Put(5, 0).Put(5, 8 + 2).Put(9, 256).Put(5, 0).Put(5, 0);
+    for (char c : {'a', 'b', 'c'})
+        w.Put(8, static_cast<unsigned char>(c));
+    MemoryStreamRW<IArchiverStream> input(w.Bytes().data(), w.Bytes().size());
+    MemoryStreamRW<IArchiverStream> output;
+    EXPECT_TRUE(GLDecompress(input, output));
+    auto const& bytes = output.Content();
+    ASSERT_GE(bytes.size(), 3u);
+    EXPECT_LE(bytes.size(), 3u + kMaxFillerBytes);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 3), "abc");
+    EXPECT_TRUE(std::all_of(bytes.begin() + 3, bytes.end(), [](unsigned char b) { return b == 0; }));
 }
 
 // A block of 65535 matches of 256 bytes whose codes take no bits: a few bytes
