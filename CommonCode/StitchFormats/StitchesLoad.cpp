@@ -16,7 +16,7 @@ int CStitches::Load(IArchiverStream& stream, Format format, ICharEncoding* encod
 // One case per reader; a Format without a reader here (PES is read by its
 // own object, see ReadWriteFactory) is reported, never faked.
 int CStitches::ReadFormat(IArchiverStream& stream, Format format, [[maybe_unused]] ICharEncoding* encoding,
-                          [[maybe_unused]] ITvkVipCodec* codec, [[maybe_unused]] IZLib* zlib,
+                          [[maybe_unused]] ITvkVipCodec* codec, IZLib* zlib,
                           [[maybe_unused]] std::wstring* wideArgument)
 {
     switch (static_cast<int>(format)) {
@@ -35,6 +35,7 @@ int CStitches::ReadFormat(IArchiverStream& stream, Format format, [[maybe_unused
     case Brodix::StitchFormats::FormatSEW: return SewLoad(stream);
     case Brodix::StitchFormats::FormatSHV: return ShvLoad(stream, wideArgument);
     case Brodix::StitchFormats::FormatDHV: return DhvLoad(stream, nullptr);
+    case Brodix::StitchFormats::FormatART: return BerninaLoad(stream, zlib);
     default:
         return kStatusUnsupportedFormat;
     }
