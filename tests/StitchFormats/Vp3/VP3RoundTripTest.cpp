@@ -10,9 +10,9 @@
 #include "StitchFormats/StitchFormats.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
 #include "../StitchFormatsTesting.h"
+#include "../ZLibTesting.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -28,18 +28,7 @@ using namespace Brodix;
 using namespace Brodix::Vp3Lib;
 namespace SF = Brodix::StitchFormats;
 using StitchFormatsTesting::Win1252Encoding;
-
-class Inflater : public SF::IZLib {
-public:
-    bool Uncompress(char* dest, std::size_t& destLen, char const* src, unsigned srcLen) override
-    {
-        uLongf length = destLen;
-        bool const ok = ::uncompress(reinterpret_cast<Bytef*>(dest), &length, reinterpret_cast<Bytef const*>(src),
-                                     srcLen) == Z_OK;
-        destLen = length;
-        return ok;
-    }
-};
+using StitchFormatsTesting::ZLibInflater;
 
 struct Record {
     CommonTypes::PointI position;
@@ -145,7 +134,7 @@ std::vector<std::filesystem::path> CorpusFiles()
 TEST(Vp3RoundTrip, EveryCorpusDesignTheEngineReadsSurvivesVp3)
 {
     Win1252Encoding encoding;
-    Inflater zlib;
+    ZLibInflater zlib;
     int converted = 0;
     for (auto const& path : CorpusFiles()) {
         std::ifstream file(path, std::ios::binary);
