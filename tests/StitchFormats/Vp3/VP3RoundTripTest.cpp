@@ -8,6 +8,7 @@
 #include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/FormatTypeTable.h"
 #include "StitchFormats/StitchFormats.h"
+#include "StitchFormats/TvkVipCompressor/TvkVipCodec.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
 #include "../StitchFormatsTesting.h"
 #include "../ZLibTesting.h"
@@ -135,6 +136,7 @@ TEST(Vp3RoundTrip, EveryCorpusDesignTheEngineReadsSurvivesVp3)
 {
     Win1252Encoding encoding;
     ZLibInflater zlib;
+    auto const codec = SF::MakeTvkVipCodec();
     int converted = 0;
     for (auto const& path : CorpusFiles()) {
         std::ifstream file(path, std::ios::binary);
@@ -142,7 +144,7 @@ TEST(Vp3RoundTrip, EveryCorpusDesignTheEngineReadsSurvivesVp3)
         Archivers::MemoryStreamRW<IArchiverStream> stream(std::move(bytes));
         CSimpleDesign original;
         auto const format = *SF::FormatFromExtension(path.extension().string());
-        if (SF::Load(original, stream, 0, format, &encoding, nullptr, &zlib, nullptr) != 0
+        if (SF::Load(original, stream, 0, format, &encoding, codec.get(), &zlib, nullptr) != 0
             || original.GetStitchCount() == 0)
             continue;   // a format the engine does not read yet, or a file it refuses
         SCOPED_TRACE(path.string());
