@@ -4,12 +4,12 @@
 // are coded predictively, a nibble per axis. Points are scaled into design
 // units by the property set and written as records colour block by block.
 #include "StitchFormats/Art.h"
+#include "StitchFormats/ByteOrder.h"
 #include "StitchFormats/Stitches.h"
 #include <algorithm>
 #include <array>
 #include <climits>
 #include <cmath>
-#include <cstring>
 
 namespace BerninaART {
 
@@ -68,26 +68,9 @@ constexpr uint8_t kLowNibble = 0b1111;
 constexpr uint8_t kPackedMore = 0b1000'0000;
 constexpr uint8_t kPackedLow = 0b0111'1111;
 
-uint16_t Le16(std::span<uint8_t const> bytes, std::size_t at)
-{
-    return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
-}
-
-uint32_t Le32(std::span<uint8_t const> bytes, std::size_t at)
-{
-    return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16
-           | uint32_t(bytes[at + 3]) << 24;
-}
-
-double LeDouble(std::span<uint8_t const> bytes, std::size_t at)
-{
-    uint64_t bits = 0;
-    for (int i = 7; i >= 0; --i)
-        bits = bits << 8 | bytes[at + static_cast<std::size_t>(i)];
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
+uint16_t Le16(std::span<uint8_t const> bytes, std::size_t at) { return ByteOrder::Le16(bytes.data() + at); }
+uint32_t Le32(std::span<uint8_t const> bytes, std::size_t at) { return ByteOrder::Le32(bytes.data() + at); }
+double LeDouble(std::span<uint8_t const> bytes, std::size_t at) { return ByteOrder::LeDouble(bytes.data() + at); }
 
 // True when [at, at + length) lies inside a buffer of size bytes.
 bool Fits(std::size_t size, std::size_t at, std::size_t length)

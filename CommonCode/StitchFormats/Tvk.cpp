@@ -1,6 +1,7 @@
 // Tovenrik TVK reader. A 42-byte header with the counts, the bounding box and
 // the offsets of three compressed streams, then one Tovenrik palette index per
 // colour; the streams hold the record kinds, the x steps and the y steps.
+#include "StitchFormats/ByteOrder.h"
 #include "StitchFormats/Palettes.h"
 #include "StitchFormats/Stitches.h"
 #include "StitchFormats/TvkVipHelpers.h"
@@ -9,9 +10,6 @@
 namespace {
 
 constexpr uint16_t kTvkVersion = 200;
-constexpr int kStatusStreamFailed = 1;
-constexpr int kStatusWrongVersion = 2;
-constexpr int kStatusInvertedBox = 6;
 constexpr unsigned long kColourIndexSize = 2;
 constexpr std::size_t kShortNotesBuffer = 9;   // 8 characters and a terminator
 
@@ -25,9 +23,9 @@ int CStitches::TovenrikLoad(IArchiverStream& stream, ICharEncoding* encoding, IT
     if (!TvkVipHelpers::ReadHeader(stream, header))
         return kStatusRefused;
     if (header.version != kTvkVersion)
-        return kStatusWrongVersion;
+        return TvkVipHelpers::kStatusWrongVersion;
     if (TvkVipHelpers::IsBoxInverted(header))
-        return kStatusInvertedBox;
+        return TvkVipHelpers::kStatusInvertedBox;
     int const stitchCount = static_cast<int32_t>(header.stitchCount);
     if (!ValidateNumCols(header.colourCount) || !ValidateStitchCount(stitchCount))
         return kStatusRefused;
@@ -41,7 +39,7 @@ int CStitches::TovenrikLoad(IArchiverStream& stream, ICharEncoding* encoding, IT
     if (!indices.empty())
         stream.Read(indices.data(), static_cast<unsigned long>(indices.size()));
     for (int i = 0; i < header.colourCount; ++i) {
-        int const index = indices[2 * i] | indices[2 * i + 1] << 8;
+        int const index = ByteOrder::Le16(indices.data() + kColourIndexSize * i);
         SetColour(i, GetTovenrikRGB(index));
         SetManufacturer(i, m_defaultColourType);
     }
@@ -52,11 +50,5 @@ int CStitches::TovenrikLoad(IArchiverStream& stream, ICharEncoding* encoding, IT
         SetWideNotes(encoding->ConvertToWChars(notes));
     }
 
-    if (!TvkVipHelpers::ReadStitchStreams(stream, m_header, m_flags.get(), m_dx.get(), m_dy.get(),
-                                          static_cast<unsigned long>(stitchCount), codec)) {
-        ClearStitches();
-        return kStatusStreamFailed;
-    }
-    SetCount(stitchCount);
-    return kStatusOk;
+    return ReadTvkVipStitchStreams(stream, codec);
 }

@@ -2,6 +2,7 @@
 // Every extent and count taken from the file is checked against the data
 // before anything is read or allocated for it.
 #include "StitchFormats/TvkVipHelpers.h"
+#include "StitchFormats/ByteOrder.h"
 #include <algorithm>
 #include <limits>
 #include <vector>
@@ -19,17 +20,13 @@ constexpr char16_t kLowSurrogateFirst = 0xDC00;
 constexpr char16_t kSurrogateEnd = 0xE000;
 constexpr char32_t kSupplementaryFirst = 0x10000;
 
-uint16_t Le16(uint8_t const* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-uint32_t Le32(uint8_t const* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 bool IsHighSurrogate(char16_t unit) { return unit >= kHighSurrogateFirst && unit < kLowSurrogateFirst; }
 bool IsLowSurrogate(char16_t unit) { return unit >= kLowSurrogateFirst && unit < kSurrogateEnd; }
 
 } // namespace
+
+using ByteOrder::Le16;
+using ByteOrder::Le32;
 
 bool ReadHeader(Brodix::IArchiverStream& stream, CStitches::Header& header)
 {
@@ -141,3 +138,18 @@ bool ReadUnicodeCharacters(Brodix::IArchiverStream& stream, std::wstring& text, 
 }
 
 } // namespace TvkVipHelpers
+
+// A stream that does not decompress to exactly the header's stitch count
+// leaves the container empty.
+int CStitches::ReadTvkVipStitchStreams(IArchiverStream& stream, ITvkVipCodec* codec)
+{
+    int const count = static_cast<int32_t>(m_header.stitchCount);
+    if (count < 0 || count > m_capacity
+        || !TvkVipHelpers::ReadStitchStreams(stream, m_header, m_flags.get(), m_dx.get(), m_dy.get(),
+                                             static_cast<unsigned long>(count), codec)) {
+        ClearStitches();
+        return TvkVipHelpers::kStatusStreamFailed;
+    }
+    SetCount(count);
+    return kStatusOk;
+}

@@ -10,6 +10,11 @@ namespace TvkVipHelpers {
 
 inline constexpr unsigned long kHeaderSize = 42;
 
+// Statuses of both readers beside the shared ones of CStitches.
+inline constexpr int kStatusStreamFailed = 1;   // a stream did not decompress to the stitch count
+inline constexpr int kStatusWrongVersion = 2;
+inline constexpr int kStatusInvertedBox = 6;    // a maximum below its minimum
+
 // Reads the header at position 0 into header; false when the data are shorter.
 bool ReadHeader(Brodix::IArchiverStream& stream, CStitches::Header& header);
 

@@ -1,6 +1,7 @@
 // VIP reader. The TVK layout at version 400, with the colours as scrambled RGB
 // values and a thread catalogue per colour, and long UTF-16 notes at an offset
 // of their own. The scrambler's password is made from three fixed pieces.
+#include "StitchFormats/ByteOrder.h"
 #include "StitchFormats/CryptoBlackBox.h"
 #include "StitchFormats/Stitches.h"
 #include "StitchFormats/TvkVipHelpers.h"
@@ -11,17 +12,9 @@
 namespace {
 
 constexpr uint16_t kVipVersion = 400;
-constexpr int kStatusStreamFailed = 1;
-constexpr int kStatusWrongVersion = 2;
-constexpr int kStatusInvertedBox = 6;
 constexpr unsigned long kColourEntrySize = 4;
 // Seven 32-bit numbers with their signs, and a terminator.
 constexpr std::size_t kPasswordBuffer = 7 * 11 + 1;
-
-uint32_t Le32(uint8_t const* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 // A table cut short by the end of the data reads as zeros.
 std::vector<uint8_t> ReadTable(Brodix::IArchiverStream& stream, int count)
@@ -43,14 +36,14 @@ int CStitches::VIPLoad(IArchiverStream& stream, ITvkVipCodec* codec)
     uint8_t notesOffsetBytes[4];
     if (!TvkVipHelpers::ReadHeader(stream, header) || stream.Read(notesOffsetBytes, 4) != 4)
         return kStatusRefused;
-    uint32_t const notesOffset = Le32(notesOffsetBytes);
+    uint32_t const notesOffset = ByteOrder::Le32(notesOffsetBytes);
     int const stitchCount = static_cast<int32_t>(header.stitchCount);
     if (TvkVipHelpers::IsBoxInverted(header))
-        return kStatusInvertedBox;
+        return TvkVipHelpers::kStatusInvertedBox;
     if (!ValidateNumCols(header.colourCount) || !ValidateStitchCount(stitchCount))
         return kStatusRefused;
     if (header.version != kVipVersion)
-        return kStatusWrongVersion;
+        return TvkVipHelpers::kStatusWrongVersion;
 
     AllocStorage(stitchCount);
     SetNumberColours(header.colourCount);
@@ -68,8 +61,8 @@ int CStitches::VIPLoad(IArchiverStream& stream, ITvkVipCodec* codec)
         scrambler.TransformBuf(reinterpret_cast<char*>(rgb.data()), static_cast<int>(rgb.size()));
     std::vector<uint8_t> const colourTypes = ReadTable(stream, header.colourCount);
     for (int i = 0; i < header.colourCount; ++i) {
-        SetColour(i, Le32(rgb.data() + kColourEntrySize * i));
-        SetManufacturer(i, static_cast<int32_t>(Le32(colourTypes.data() + kColourEntrySize * i)));
+        SetColour(i, ByteOrder::Le32(rgb.data() + kColourEntrySize * i));
+        SetManufacturer(i, static_cast<int32_t>(ByteOrder::Le32(colourTypes.data() + kColourEntrySize * i)));
     }
 
     std::wstring notes;
@@ -77,11 +70,5 @@ int CStitches::VIPLoad(IArchiverStream& stream, ITvkVipCodec* codec)
         && TvkVipHelpers::ReadUnicodeCharacters(stream, notes, static_cast<int>(notesOffset)))
         SetWideNotes(std::move(notes));
 
-    if (!TvkVipHelpers::ReadStitchStreams(stream, m_header, m_flags.get(), m_dx.get(), m_dy.get(),
-                                          static_cast<unsigned long>(stitchCount), codec)) {
-        ClearStitches();
-        return kStatusStreamFailed;
-    }
-    SetCount(stitchCount);
-    return kStatusOk;
+    return ReadTvkVipStitchStreams(stream, codec);
 }

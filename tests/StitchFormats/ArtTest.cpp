@@ -24,6 +24,8 @@ namespace SF = Brodix::StitchFormats;
 namespace Art = BerninaART;
 using Bytes = std::vector<uint8_t>;
 using MemoryStream = Brodix::Archivers::MemoryStreamRW<Brodix::IArchiverStream>;
+using StitchFormatsTesting::Put16;
+using StitchFormatsTesting::Put32;
 using StitchFormatsTesting::ReadFile;
 using StitchFormatsTesting::Record;
 using StitchFormatsTesting::Records;
@@ -31,21 +33,6 @@ using StitchFormatsTesting::ZLibInflater;
 
 char const* const kCorpusArt = "../shared/corpus/art/02_Cozy_Slippers_.ART";
 
-void Put16(Bytes& b, std::size_t at, uint16_t v)
-{
-    if (b.size() < at + 2)
-        b.resize(at + 2);
-    b[at] = uint8_t(v);
-    b[at + 1] = uint8_t(v >> 8);
-}
-
-void Put32(Bytes& b, std::size_t at, uint32_t v)
-{
-    if (b.size() < at + 4)
-        b.resize(at + 4);
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = uint8_t(v >> (8 * i));
-}
 
 void Append32(Bytes& b, uint32_t v) { Put32(b, b.size(), v); }
 

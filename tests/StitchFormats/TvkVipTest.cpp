@@ -22,30 +22,17 @@ namespace {
 namespace SF = Brodix::StitchFormats;
 using Bytes = std::vector<uint8_t>;
 using MemoryStream = Brodix::Archivers::MemoryStreamRW<Brodix::IArchiverStream>;
+using StitchFormatsTesting::Put16;
+using StitchFormatsTesting::Put32;
 using StitchFormatsTesting::ReadFile;
 using StitchFormatsTesting::Record;
 using StitchFormatsTesting::Records;
 using StitchFormatsTesting::Win1252Encoding;
 
-constexpr int kStreamFailed = 1;
-constexpr int kWrongVersion = 2;
-constexpr int kInvertedBox = 6;
+constexpr int kStreamFailed = TvkVipHelpers::kStatusStreamFailed;
+constexpr int kWrongVersion = TvkVipHelpers::kStatusWrongVersion;
+constexpr int kInvertedBox = TvkVipHelpers::kStatusInvertedBox;
 
-void Put16(Bytes& b, std::size_t at, uint16_t v)
-{
-    if (b.size() < at + 2)
-        b.resize(at + 2);
-    b[at] = uint8_t(v);
-    b[at + 1] = uint8_t(v >> 8);
-}
-
-void Put32(Bytes& b, std::size_t at, uint32_t v)
-{
-    if (b.size() < at + 4)
-        b.resize(at + 4);
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = uint8_t(v >> (8 * i));
-}
 
 void Append(Bytes& b, Bytes const& more) { b.insert(b.end(), more.begin(), more.end()); }
 
