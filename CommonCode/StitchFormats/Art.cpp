@@ -348,13 +348,23 @@ std::optional<uint32_t> VerifyPropertySetStreamHeader(std::span<uint8_t const> s
     return Le32(stream, kSectionOffsetPos);
 }
 
-std::optional<uint32_t> GetIdValuePairOffset(std::span<uint8_t const> section, uint32_t id)
+std::vector<PROPERTYIDOFFSET> ReadIdOffsetPairs(std::span<uint8_t const> section)
 {
-    uint32_t const pairs = Le32(section, 4);
-    for (std::size_t i = 0; i < pairs; ++i)
-        if (Le32(section, 8 + i * 8) == id)
-            return Le32(section, 12 + i * 8);
-    return std::nullopt;
+    std::vector<PROPERTYIDOFFSET> pairs(Le32(section, 4));
+    for (std::size_t i = 0; i < pairs.size(); ++i)
+        pairs[i] = {Le32(section, 8 + i * 8), Le32(section, 12 + i * 8)};
+    std::stable_sort(pairs.begin(), pairs.end(),
+                     [](PROPERTYIDOFFSET const& a, PROPERTYIDOFFSET const& b) { return a.id < b.id; });
+    return pairs;
+}
+
+std::optional<uint32_t> GetIdValuePairOffset(std::span<PROPERTYIDOFFSET const> pairs, uint32_t id)
+{
+    auto const found = std::lower_bound(pairs.begin(), pairs.end(), id,
+                                        [](PROPERTYIDOFFSET const& pair, uint32_t key) { return pair.id < key; });
+    if (found == pairs.end() || found->id != id)
+        return std::nullopt;
+    return found->offset;
 }
 
 bool ReadPropertyValueLong(std::span<uint8_t const> section, uint32_t offset, int32_t& value)
@@ -385,8 +395,9 @@ bool ReadPropertySet(std::span<uint8_t const> stream, PropertiesARTFile& propert
     section = section.first(sectionSize);
     if (Le32(section, 4) > (sectionSize - 8) / 8)
         return false;
+    std::vector<PROPERTYIDOFFSET> const pairs = ReadIdOffsetPairs(section);
 
-    std::optional<uint32_t> const dictionary = GetIdValuePairOffset(section, kDictionaryId);
+    std::optional<uint32_t> const dictionary = GetIdValuePairOffset(pairs, kDictionaryId);
     if (!dictionary || !Fits(section.size(), *dictionary, 4))
         return true;
     uint32_t const names = Le32(section, *dictionary);
@@ -400,7 +411,7 @@ bool ReadPropertySet(std::span<uint8_t const> stream, PropertiesARTFile& propert
         if (length >= 2) {
             auto const text = section.subspan(at, length);
             std::string const name(text.begin(), std::find(text.begin(), text.end(), 0));
-            if (std::optional<uint32_t> const value = GetIdValuePairOffset(section, id))
+            if (std::optional<uint32_t> const value = GetIdValuePairOffset(pairs, id))
                 ReadNamedValue(section, name, *value, properties);
         }
         at += length;

@@ -109,8 +109,16 @@ std::optional<uint32_t> VerifyPropertySetStreamHeader(std::span<uint8_t const> s
 // Fills properties from the named values of the stream's one section; false
 // when the section does not fit the stream.
 bool ReadPropertySet(std::span<uint8_t const> stream, PropertiesARTFile& properties);
-// Within a section whose pair count fits it: the value offset of identifier id.
-std::optional<uint32_t> GetIdValuePairOffset(std::span<uint8_t const> section, uint32_t id);
+// A property identifier and the offset of its value within the section.
+struct PROPERTYIDOFFSET {
+    uint32_t id;
+    uint32_t offset;
+};
+// The pairs of a section whose pair count fits it, ordered by identifier
+// (pairs of one identifier keep their order), so each lookup is a search.
+std::vector<PROPERTYIDOFFSET> ReadIdOffsetPairs(std::span<uint8_t const> section);
+// The value offset of the first pair of identifier id.
+std::optional<uint32_t> GetIdValuePairOffset(std::span<PROPERTYIDOFFSET const> pairs, uint32_t id);
 // The value at offset when it lies inside the section and has the type (32-bit integer, 64-bit float).
 bool ReadPropertyValueLong(std::span<uint8_t const> section, uint32_t offset, int32_t& value);
 bool ReadPropertyValueDouble(std::span<uint8_t const> section, uint32_t offset, double& value);

@@ -563,6 +563,43 @@ TEST(ArtCompoundFile, HeaderAndIndexSectorsDecideTheStatus)
     EXPECT_EQ(Art::CompoundFile(large).Open(), 0) << "an index sector inside the file";
 }
 
+// ---- the property set ----
+
+TEST(ArtPropertySet, NamedValuesOfTheirListedTypeAreKept)
+{
+    Bytes const set = PropertySet({Long("longest stitch in design", 77), Double("shortest stitch in design", 3.0),
+                                   Double("thread length", 12.5), Long("bobbin length", 9),
+                                   Blob("unit conversion info", Bytes(15, 1)), Long("infostore", 4),
+                                   Long("x", 5), Long("number of colours", 6)});
+    Art::PropertiesARTFile properties;
+    ASSERT_TRUE(Art::ReadPropertySet(set, properties));
+    EXPECT_EQ(properties.longestStitch, 77);
+    EXPECT_EQ(properties.shortestStitch, 0) << "a float where an integer belongs is ignored";
+    EXPECT_DOUBLE_EQ(properties.threadLength, 12.5);
+    EXPECT_DOUBLE_EQ(properties.bobbinLength, 0.0);
+    EXPECT_FALSE(properties.hasUnitConversion) << "the conversion blob holds exactly two floats";
+    EXPECT_EQ(properties.numberOfColours, 6);
+
+    Bytes wrongClass = set;
+    wrongClass[8] ^= 1;
+    EXPECT_FALSE(Art::ReadPropertySet(wrongClass, properties));
+    Bytes oversized = set;
+    Put32(oversized, 48, uint32_t(set.size()));
+    EXPECT_FALSE(Art::ReadPropertySet(oversized, properties)) << "a section larger than the stream";
+}
+
+// Every name is looked up once among the pairs: a set of many names stays
+// quick, and of names given twice the later value stands.
+TEST(ArtPropertySet, ManyNamesAreReadInOnePass)
+{
+    std::vector<Property> many;
+    for (int i = 0; i < 100'000; ++i)
+        many.push_back(Long("longest stitch in design", i));
+    Art::PropertiesARTFile properties;
+    ASSERT_TRUE(Art::ReadPropertySet(PropertySet(many), properties));
+    EXPECT_EQ(properties.longestStitch, 99'999);
+}
+
 // ---- the corpus design ----
 
 TEST(ArtCorpus, ContentsInflateToTheStitchBlock)
