@@ -180,13 +180,12 @@ int CompoundFile::Open()
     std::vector<uint32_t> tableSectors;
     for (int i = 0; i < kHeaderTableSectors && tableSectors.size() < neededTableSectors; ++i)
         tableSectors.push_back(m_header.tableSectors[i]);
-    uint32_t index = m_header.firstIndexSector;
-    for (std::size_t visited = 0; tableSectors.size() < neededTableSectors && index <= kLastSectorNumber;
-         ++visited) {
+    // Every index sector adds its numbers, so the walk ends once the table is
+    // complete, even on a chain of index sectors that runs in a circle.
+    for (uint32_t index = m_header.firstIndexSector;
+         tableSectors.size() < neededTableSectors && index <= kLastSectorNumber;) {
         if (index >= fileSectors)
             return CStitches::kStatusRefused;
-        if (visited >= fileSectors)
-            break;   // a cycle of index sectors
         std::size_t const at = (std::size_t{index} + 1) * sectorSize;
         std::vector<uint8_t> indexSector;
         AppendSector(sectors, at, indexSector);
