@@ -1,5 +1,6 @@
 // The fixed sizes of the TVK/VIP stream that encoder and decoder share.
 #pragma once
+#include "StitchFormats/TvkVipCompressor/ALStatus.h"
 
 namespace Brodix::TvkVipCompressor {
 
@@ -23,5 +24,9 @@ inline constexpr int kLengthCodeZeroRunAfter = 3;
 inline constexpr int kMaxCodeLength = 16;
 
 inline constexpr int kChunkSize = 512;   // input and output buffers
+
+// The window of a level: 2^level bytes, or, for a level outside 10..14,
+// kInvalidLevelWindow with status set to kStatusBadLevel.
+int WindowForLevel(int level, ALStatus& status);
 
 } // namespace Brodix::TvkVipCompressor

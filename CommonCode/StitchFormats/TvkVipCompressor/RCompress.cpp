@@ -11,9 +11,6 @@ namespace Brodix::TvkVipCompressor {
 
 namespace {
 
-constexpr char const* kLevelMessage =
-    "Incorrect compression level parameter passed to compressor.  Compression level = %d";
-
 constexpr int kRingSlack = kMaxMatch + 2;   // mirrored bytes past the window, and the hash's look-ahead
 constexpr int kMirroredBytes = kMaxMatch - 1;
 constexpr int kHashCount = 4096;
@@ -28,6 +25,9 @@ constexpr unsigned kFirstFlag = 0b1000'0000;
 
 constexpr uint32_t kCompleteCode = 1u << kMaxCodeLength;
 constexpr int kLengthCodeBias = 2;   // the length l is sent as length-code symbol l + 2
+constexpr int kOneZero = 0;          // length-code symbols 0..2 stand for zero lengths
+constexpr int kShortZeroRun = 1;
+constexpr int kLongZeroRun = 2;
 constexpr int kShortZeroRunBits = 4;
 constexpr int kShortZeroRunBias = 3;
 constexpr int kMaxShortZeroRun = 18;
@@ -79,14 +79,12 @@ void MakeCodes(int n, uint8_t const* lengths, uint16_t* codes)
 } // namespace
 
 RCompress::RCompress(ALStorage& in, ALStorage& out, int level, int storeOnExpansion)
-    : m_in(in), m_out(out), m_storeOnExpansion(storeOnExpansion != 0), m_inputSize(in.GetSize())
+    : m_in(in),
+      m_out(out),
+      m_window(WindowForLevel(level, m_status)),
+      m_storeOnExpansion(storeOnExpansion != 0),
+      m_inputSize(in.GetSize())
 {
-    if (level < kMinLevel || level > kMaxLevel) {
-        m_status.SetError(kStatusBadLevel, kLevelMessage, level - kMinLevel);
-        m_window = kInvalidLevelWindow;
-    } else {
-        m_window = 1 << level;
-    }
     m_windowMask = m_window - 1;
     m_ring.assign(static_cast<std::size_t>(m_window + kRingSlack), 0);
     m_links.assign(static_cast<std::size_t>(m_window + kHashCount), kNoLink);
@@ -257,6 +255,19 @@ void RCompress::OutputSymbol(int symbol, int position)
     }
 }
 
+// Builds the code of a small alphabet and sends its lengths, or the one
+// symbol that occurs.
+void RCompress::SendShortCode(int n, unsigned* frequencies, uint8_t* lengths, uint16_t* codes, int zeroRunAfter)
+{
+    int const root = MakeTree(n, frequencies, lengths, codes);
+    if (root >= n) {
+        WriteShortLengths(lengths, n, zeroRunAfter);
+        return;
+    }
+    PutBits(kShortCountBits, 0);
+    PutBits(kShortCountBits, static_cast<unsigned>(root));
+}
+
 void RCompress::SendBlock()
 {
     int const root = MakeTree(kSymbolCount, m_symbolFrequencies, m_symbolLengths, m_symbolCodes);
@@ -264,14 +275,8 @@ void RCompress::SendBlock()
     PutBits(kBlockCountBits, symbols);
     if (root >= kSymbolCount) {
         CountLengthCodeFrequencies();
-        int const lengthRoot =
-            MakeTree(kLengthCodeCount, m_lengthCodeFrequencies, m_lengthCodeLengths, m_lengthCodeCodes);
-        if (lengthRoot >= kLengthCodeCount) {
-            WriteShortLengths(m_lengthCodeLengths, kLengthCodeCount, kLengthCodeZeroRunAfter);
-        } else {
-            PutBits(kShortCountBits, 0);
-            PutBits(kShortCountBits, static_cast<unsigned>(lengthRoot));
-        }
+        SendShortCode(kLengthCodeCount, m_lengthCodeFrequencies, m_lengthCodeLengths, m_lengthCodeCodes,
+                      kLengthCodeZeroRunAfter);
         WriteSymbolLengths();
     } else {
         PutBits(kShortCountBits, 0);
@@ -279,14 +284,7 @@ void RCompress::SendBlock()
         PutBits(kSymbolCountBits, 0);
         PutBits(kSymbolCountBits, static_cast<unsigned>(root));
     }
-    int const positionRoot =
-        MakeTree(kPositionClassCount, m_positionFrequencies, m_positionLengths, m_positionCodes);
-    if (positionRoot >= kPositionClassCount) {
-        WriteShortLengths(m_positionLengths, kPositionClassCount, kNoZeroRun);
-    } else {
-        PutBits(kShortCountBits, 0);
-        PutBits(kShortCountBits, static_cast<unsigned>(positionRoot));
-    }
+    SendShortCode(kPositionClassCount, m_positionFrequencies, m_positionLengths, m_positionCodes, kNoZeroRun);
 
     int at = 0;
     unsigned flags = 0;
@@ -309,18 +307,16 @@ void RCompress::SendBlock()
     std::fill(m_positionFrequencies, m_positionFrequencies + kPositionClassCount, 0u);
 }
 
-// How WriteSymbolLengths will send the symbol-code lengths, counted per length-code symbol.
-void RCompress::CountLengthCodeFrequencies()
+// Calls visit with each length-code item that sends the symbol-code lengths
+// (trailing zero lengths dropped): a length, or a run of zero lengths.
+template <typename Visit>
+void RCompress::VisitLengthItems(int n, Visit visit) const
 {
-    std::fill(std::begin(m_lengthCodeFrequencies), std::end(m_lengthCodeFrequencies), 0u);
-    int n = kSymbolCount;
-    while (n > 0 && m_symbolLengths[n - 1] == 0)
-        --n;
     int i = 0;
     while (i < n) {
         int const length = m_symbolLengths[i++];
         if (length != 0) {
-            ++m_lengthCodeFrequencies[length + kLengthCodeBias];
+            visit(LengthItem{length + kLengthCodeBias, 0, 0});
             continue;
         }
         int zeros = 1;
@@ -329,16 +325,31 @@ void RCompress::CountLengthCodeFrequencies()
             ++zeros;
         }
         if (zeros < kShortZeroRunBias) {
-            m_lengthCodeFrequencies[0] += static_cast<unsigned>(zeros);
+            for (int k = 0; k < zeros; ++k)
+                visit(LengthItem{kOneZero, 0, 0});
         } else if (zeros <= kMaxShortZeroRun) {
-            ++m_lengthCodeFrequencies[1];
+            visit(LengthItem{kShortZeroRun, kShortZeroRunBits, static_cast<unsigned>(zeros - kShortZeroRunBias)});
         } else if (zeros == kPairZeroRun) {
-            ++m_lengthCodeFrequencies[0];
-            ++m_lengthCodeFrequencies[1];
+            visit(LengthItem{kOneZero, 0, 0});
+            visit(LengthItem{kShortZeroRun, kShortZeroRunBits, kMaxShortZeroRun - kShortZeroRunBias});
         } else {
-            ++m_lengthCodeFrequencies[2];
+            visit(LengthItem{kLongZeroRun, kSymbolCountBits, static_cast<unsigned>(zeros - kLongZeroRunBias)});
         }
     }
+}
+
+int RCompress::SentSymbolLengths() const
+{
+    int n = kSymbolCount;
+    while (n > 0 && m_symbolLengths[n - 1] == 0)
+        --n;
+    return n;
+}
+
+void RCompress::CountLengthCodeFrequencies()
+{
+    std::fill(std::begin(m_lengthCodeFrequencies), std::end(m_lengthCodeFrequencies), 0u);
+    VisitLengthItems(SentSymbolLengths(), [this](LengthItem item) { ++m_lengthCodeFrequencies[item.symbol]; });
 }
 
 void RCompress::WriteShortLengths(uint8_t const* lengths, int n, int zeroRunAfter)
@@ -363,38 +374,12 @@ void RCompress::WriteShortLengths(uint8_t const* lengths, int n, int zeroRunAfte
 
 void RCompress::WriteSymbolLengths()
 {
-    int n = kSymbolCount;
-    while (n > 0 && m_symbolLengths[n - 1] == 0)
-        --n;
+    int const n = SentSymbolLengths();
     PutBits(kSymbolCountBits, static_cast<unsigned>(n));
-    auto const sendLengthCode = [this](int symbol) { PutBits(m_lengthCodeLengths[symbol], m_lengthCodeCodes[symbol]); };
-    int i = 0;
-    while (i < n) {
-        int const length = m_symbolLengths[i++];
-        if (length != 0) {
-            sendLengthCode(length + kLengthCodeBias);
-            continue;
-        }
-        int zeros = 1;
-        while (i < n && m_symbolLengths[i] == 0) {
-            ++i;
-            ++zeros;
-        }
-        if (zeros < kShortZeroRunBias) {
-            for (int k = 0; k < zeros; ++k)
-                sendLengthCode(0);
-        } else if (zeros <= kMaxShortZeroRun) {
-            sendLengthCode(1);
-            PutBits(kShortZeroRunBits, static_cast<unsigned>(zeros - kShortZeroRunBias));
-        } else if (zeros == kPairZeroRun) {
-            sendLengthCode(0);
-            sendLengthCode(1);
-            PutBits(kShortZeroRunBits, kPairZeroRun - 1 - kShortZeroRunBias);
-        } else {
-            sendLengthCode(2);
-            PutBits(kSymbolCountBits, static_cast<unsigned>(zeros - kLongZeroRunBias));
-        }
-    }
+    VisitLengthItems(n, [this](LengthItem item) {
+        PutBits(m_lengthCodeLengths[item.symbol], m_lengthCodeCodes[item.symbol]);
+        PutBits(item.extraBits, item.extra);
+    });
 }
 
 void RCompress::EncodeSymbol(int symbol)

@@ -38,6 +38,15 @@ private:
     // Block side.
     void OutputSymbol(int symbol, int position);
     void SendBlock();
+    void SendShortCode(int n, unsigned* frequencies, uint8_t* lengths, uint16_t* codes, int zeroRunAfter);
+    struct LengthItem {
+        int symbol;   // of the length code
+        int extraBits;
+        unsigned extra;
+    };
+    template <typename Visit>
+    void VisitLengthItems(int n, Visit visit) const;
+    [[nodiscard]] int SentSymbolLengths() const;
     void CountLengthCodeFrequencies();
     void WriteShortLengths(uint8_t const* lengths, int n, int zeroRunAfter);
     void WriteSymbolLengths();

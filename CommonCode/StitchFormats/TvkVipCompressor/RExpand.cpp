@@ -9,8 +9,6 @@ namespace Brodix::TvkVipCompressor {
 
 namespace {
 
-constexpr char const* kLevelMessage =
-    "Incorrect compression level parameter passed to compressor.  Compression level = %d";
 constexpr char const* kLengthsMessage = "Internal 1 error in Greenleaf Decompression routine";
 constexpr char const* kTableMessage = "Internal 2 error in Greenleaf Decompression routine";
 
@@ -35,14 +33,8 @@ constexpr int kLengthCodeBias = 2;   // symbol t >= 3 is the length t - 2
 } // namespace
 
 RExpand::RExpand(ALStorage& in, ALStorage& out, int compressedSize, int level)
-    : m_in(in), m_out(out), m_budget(compressedSize)
+    : m_in(in), m_out(out), m_window(WindowForLevel(level, m_status)), m_budget(compressedSize)
 {
-    if (level < kMinLevel || level > kMaxLevel) {
-        m_status.SetError(kStatusBadLevel, kLevelMessage, level - kMinLevel);
-        m_window = kInvalidLevelWindow;
-    } else {
-        m_window = 1 << level;
-    }
     m_windowMask = m_window - 1;
     m_windowBytes.assign(static_cast<std::size_t>(m_window) + 2, 0);
 }
@@ -187,21 +179,25 @@ bool RExpand::ReadCodeLength(int& length)
     return true;
 }
 
-// The lengths of the length code or the position code. A count of zero sends
-// one symbol that every code of the alphabet stands for, in no bits.
+// A count of zero sends one symbol instead of lengths: every code of the
+// alphabet stands for it, in no bits.
+bool RExpand::SetLoneSymbol(unsigned symbol, int alphabetSize, uint8_t* lengths, uint16_t* table, int tableBits)
+{
+    if (symbol >= static_cast<unsigned>(alphabetSize)) {
+        m_status.SetError(kStatusBadData, kLengthsMessage);
+        return false;
+    }
+    std::fill(lengths, lengths + alphabetSize, uint8_t{0});
+    std::fill(table, table + (1 << tableBits), static_cast<uint16_t>(symbol));
+    return true;
+}
+
+// The lengths of the length code or the position code.
 bool RExpand::ReadShortLengths(uint8_t* lengths, int alphabetSize, uint16_t* table, int zeroRunAfter)
 {
     int const count = static_cast<int>(GetBits(kShortCountBits));
-    if (count == 0) {
-        int const symbol = static_cast<int>(GetBits(kShortCountBits));
-        if (symbol >= alphabetSize) {
-            m_status.SetError(kStatusBadData, kLengthsMessage);
-            return false;
-        }
-        std::fill(lengths, lengths + alphabetSize, uint8_t{0});
-        std::fill(table, table + (1 << kSmallTableBits), static_cast<uint16_t>(symbol));
-        return true;
-    }
+    if (count == 0)
+        return SetLoneSymbol(GetBits(kShortCountBits), alphabetSize, lengths, table, kSmallTableBits);
     if (count > alphabetSize) {
         m_status.SetError(kStatusBadData, kLengthsMessage);
         return false;
@@ -225,16 +221,8 @@ bool RExpand::ReadShortLengths(uint8_t* lengths, int alphabetSize, uint16_t* tab
 bool RExpand::ReadSymbolLengths()
 {
     int const count = static_cast<int>(GetBits(kSymbolCountBits));
-    if (count == 0) {
-        int const symbol = static_cast<int>(GetBits(kSymbolCountBits));
-        if (symbol >= kSymbolCount) {
-            m_status.SetError(kStatusBadData, kLengthsMessage);
-            return false;
-        }
-        std::fill(std::begin(m_symbolLengths), std::end(m_symbolLengths), uint8_t{0});
-        std::fill(std::begin(m_symbolTable), std::end(m_symbolTable), static_cast<uint16_t>(symbol));
-        return true;
-    }
+    if (count == 0)
+        return SetLoneSymbol(GetBits(kSymbolCountBits), kSymbolCount, m_symbolLengths, m_symbolTable, kSymbolTableBits);
     int i = 0;
     while (i < count) {
         int const t = DecodeWithTable(m_smallTable, kSmallTableBits, m_lengthCodeLengths, kLengthCodeCount);

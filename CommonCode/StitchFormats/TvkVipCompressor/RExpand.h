@@ -35,6 +35,7 @@ private:
 
     // Block side.
     bool ReadBlockHeader();
+    bool SetLoneSymbol(unsigned symbol, int alphabetSize, uint8_t* lengths, uint16_t* table, int tableBits);
     bool ReadShortLengths(uint8_t* lengths, int alphabetSize, uint16_t* table, int zeroRunAfter);
     bool ReadCodeLength(int& length);
     bool ReadSymbolLengths();

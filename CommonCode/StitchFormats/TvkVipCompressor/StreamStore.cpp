@@ -1,17 +1,5 @@
-// StreamStore and ALStatus: the coders' storage and status over the
-// project's byte streams.
-#include "StitchFormats/TvkVipCompressor/ALStatus.h"
+// StreamStore: the coders' storage over the project's byte streams.
 #include "StitchFormats/TvkVipCompressor/ALStorage.h"
-
-namespace Brodix::TvkVipCompressor {
-
-int ALStatus::SetError(int code, char const*, ...)
-{
-    m_code = code;
-    return code;
-}
-
-} // namespace Brodix::TvkVipCompressor
 
 using Brodix::TvkVipCompressor::kStatusWriteError;
 
