@@ -571,7 +571,6 @@ constexpr double kScalePerUnit = 10.0;   // the unit conversion gives millimetre
 constexpr double kYScale = 0.5;          // y is stored at twice the resolution of x
 constexpr int kArtColourType = 3;
 constexpr int kStorageSlack = 10;
-constexpr unsigned kColourGrowth = 128;
 // One record holds at most 127 units a side, and steps under one unit cannot be written.
 constexpr double kMaxRecordStep = 127.0;
 constexpr double kMinRecordStep = 1.0;
