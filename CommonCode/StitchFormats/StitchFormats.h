@@ -81,6 +81,29 @@ int Load(IDesign& target, IArchiverStream& stream, int colourType, Format format
 int Load(std::vector<std::shared_ptr<IDesign>>& designs, IArchiverStream& stream, int colourType, Format format,
          ICharEncoding* encoding, ITvkVipCodec* codec, IZLib* zlib, std::wstring* wideArgument);
 
+// ---- saving ----
+// What a save returns: 0, or why no file was made. Every refusal comes before
+// a byte reaches the output.
+inline constexpr int kSaveStatusOK = 0;
+inline constexpr int kSaveStatusWriteFailed = 1;       // the codec or the output stream failed
+inline constexpr int kSaveStatusEmpty = 2;             // no stitches to write
+inline constexpr int kSaveStatusNoOutput = 3;          // the retriever has no usable output stream
+inline constexpr int kSaveStatusTooManyRecords = 4;    // more records than the format or its reader holds
+inline constexpr int kSaveStatusTooLarge = 5;          // beyond the format's coordinate range or hoop
+inline constexpr int kSaveStatusNoWriter = 6;          // no writer for this Format
+inline constexpr int kSaveStatusTooManyColours = 7;    // more colours or colour changes than the format holds
+
+// Writes design in format to the retriever's output stream. information
+// answers "Filename" (the DST label); encoding turns text into the formats'
+// code page; codec compresses the TVK and VIP sections. Returns a save status.
+[[nodiscard]] int Save(IDesign const& design, IArchiverRetriever& retriever, Format format,
+                       ISaveInformation* information, ICharEncoding* encoding, ITvkVipCodec* codec);
+
+// As above for several designs: PES keeps them apart, every other format
+// writes them merged into one.
+[[nodiscard]] int Save(std::vector<std::shared_ptr<IDesign>> const& designs, IArchiverRetriever& retriever,
+                       Format format, ISaveInformation* information, ICharEncoding* encoding, ITvkVipCodec* codec);
+
 enum EColourRulesType { OldColourRules = 0, NewColourRules = 1 };
 
 // Rewrites the colour-change records of design under the given rules (see

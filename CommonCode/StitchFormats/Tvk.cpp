@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr uint16_t kTvkVersion = 200;
 constexpr unsigned long kColourIndexSize = 2;
 constexpr std::size_t kShortNotesBuffer = 9;   // 8 characters and a terminator
 
@@ -22,7 +21,7 @@ int CStitches::TovenrikLoad(IArchiverStream& stream, ICharEncoding* encoding, IT
     Header header;
     if (!TvkVipHelpers::ReadHeader(stream, header))
         return kStatusRefused;
-    if (header.version != kTvkVersion)
+    if (header.version != TvkVipHelpers::kTvkVersion)
         return TvkVipHelpers::kStatusWrongVersion;
     if (TvkVipHelpers::IsBoxInverted(header))
         return TvkVipHelpers::kStatusInvertedBox;

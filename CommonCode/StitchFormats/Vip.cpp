@@ -5,16 +5,12 @@
 #include "StitchFormats/CryptoBlackBox.h"
 #include "StitchFormats/Stitches.h"
 #include "StitchFormats/TvkVipHelpers.h"
-#include <cstdio>
 #include <limits>
 #include <vector>
 
 namespace {
 
-constexpr uint16_t kVipVersion = 400;
 constexpr unsigned long kColourEntrySize = 4;
-// Seven 32-bit numbers with their signs, and a terminator.
-constexpr std::size_t kPasswordBuffer = 7 * 11 + 1;
 
 // A table cut short by the end of the data reads as zeros.
 std::vector<uint8_t> ReadTable(Brodix::IArchiverStream& stream, int count)
@@ -42,19 +38,14 @@ int CStitches::VIPLoad(IArchiverStream& stream, ITvkVipCodec* codec)
         return TvkVipHelpers::kStatusInvertedBox;
     if (!ValidateNumCols(header.colourCount) || !ValidateStitchCount(stitchCount))
         return kStatusRefused;
-    if (header.version != kVipVersion)
+    if (header.version != TvkVipHelpers::kVipVersion)
         return TvkVipHelpers::kStatusWrongVersion;
 
     AllocStorage(stitchCount);
     SetNumberColours(header.colourCount);
     m_header = header;
 
-    int32_t const* const p = GetPasswordPieces();
-    char password[kPasswordBuffer];
-    std::snprintf(password, sizeof password, "%d%d%d%d%d%d%d", p[0], p[1], p[2], p[1], p[0], p[2], p[1]);
-    scrambler.SetPassword(password);
-    scrambler.SetDir(CryptoBlackBox::DirDecrypt);
-    scrambler.SetMode(CryptoBlackBox::ModeChained);
+    TvkVipHelpers::PrepareVipScrambler(scrambler, *this, CryptoBlackBox::DirDecrypt);
 
     std::vector<uint8_t> rgb = ReadTable(stream, header.colourCount);
     if (!rgb.empty())
