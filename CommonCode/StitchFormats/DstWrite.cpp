@@ -208,7 +208,8 @@ void CStitches::PutTajimaData(IArchiverStream& stream)
     StitchWriting::WriteAll(stream, data);
 }
 
-// A step beyond what one record holds goes as two halves of the same kind.
+// A step beyond what one record holds goes as two halves. The first half of
+// a stitch is a jump, so the needle still goes down only at the end.
 void CStitches::ConvertStitch(std::vector<uint8_t>& out, int index, bool jump)
 {
     int const dx = m_dx[index];
@@ -217,6 +218,6 @@ void CStitches::ConvertStitch(std::vector<uint8_t>& out, int index, bool jump)
         AppendRecord(out, dx, dy, jump);
         return;
     }
-    AppendRecord(out, dx / 2, dy / 2, jump);
+    AppendRecord(out, dx / 2, dy / 2, true);
     AppendRecord(out, dx - dx / 2, dy - dy / 2, jump);
 }

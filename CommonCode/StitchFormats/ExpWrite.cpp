@@ -58,10 +58,20 @@ int CStitches::MelcoSave(IArchiverRetriever& retriever)
     if (output == nullptr)
         return SF::kSaveStatusNoOutput;
 
+    // The reader turns a colour change that no move follows into a stitch, so
+    // colour changes and stops after the last move are not written.
     int end = 0;
-    long long pairs = 0;
+    int afterLastMove = 0;
     for (; end < m_count && m_flags[end] != STITCH_END; ++end)
-        EncodeRecord(*GetStitch(end), [&](uint8_t, uint8_t) { ++pairs; });
+        if (m_flags[end] == STITCH_NORMAL || m_flags[end] == STITCH_JUMP)
+            afterLastMove = end + 1;
+    auto written = [&](int i) {
+        return i < afterLastMove || (m_flags[i] != STITCH_COLOUR && m_flags[i] != STITCH_STOP);
+    };
+    long long pairs = 0;
+    for (int i = 0; i < end; ++i)
+        if (written(i))
+            EncodeRecord(*GetStitch(i), [&](uint8_t, uint8_t) { ++pairs; });
     // The reader takes a file of at most this many pairs.
     if (pairs > kMaxStitchCount)
         return SF::kSaveStatusTooManyRecords;
@@ -69,7 +79,8 @@ int CStitches::MelcoSave(IArchiverRetriever& retriever)
     std::vector<uint8_t> image;
     image.reserve(static_cast<std::size_t>(pairs * kPairSize));
     for (int i = 0; i < end; ++i)
-        EncodeRecord(*GetStitch(i), [&](uint8_t b0, uint8_t b1) {
+        if (written(i))
+            EncodeRecord(*GetStitch(i), [&](uint8_t b0, uint8_t b1) {
             image.push_back(b0);
             image.push_back(b1);
         });

@@ -37,6 +37,7 @@ constexpr double kFractionScale = 256.0;
 struct PcsMeasure {
     int needleRecords = 0;
     long long minX = LLONG_MAX, minY = LLONG_MAX, maxX = LLONG_MIN, maxY = LLONG_MIN;
+    long long firstX = 0, firstY = 0;
 
     long long Width() const { return needleRecords > 0 ? maxX - minX : 0; }
     long long Height() const { return needleRecords > 0 ? maxY - minY : 0; }
@@ -109,7 +110,10 @@ int CStitches::DravoSave(IArchiverRetriever& retriever)
     WalkPcsRecords(
         *this,
         [&](long long x, long long y) {
-            ++box.needleRecords;
+            if (box.needleRecords++ == 0) {
+                box.firstX = x;
+                box.firstY = y;
+            }
             box.minX = std::min(box.minX, x);
             box.maxX = std::max(box.maxX, x);
             box.minY = std::min(box.minY, y);
@@ -147,9 +151,13 @@ int CStitches::DravoSave(IArchiverRetriever& retriever)
     for (int k = 0; k < kPaletteSize; ++k)
         image.insert(image.end(), {palette[k].red, palette[k].green, palette[k].blue, 0});
     ByteOrder::PutLe16(image, static_cast<uint16_t>(box.needleRecords));
-    // The box's centre goes on the hoop's start point; the halves truncate.
-    long long const offsetX = kHoopStartX - (box.minX + box.maxX) / 2;
+    // The box's centre goes on the hoop's start point; the halves truncate. The
+    // reader drops a first needle record on the start point itself, so such a
+    // design moves by one unit.
+    long long offsetX = kHoopStartX - (box.minX + box.maxX) / 2;
     long long const offsetY = kHoopStartY - (box.minY + box.maxY) / 2;
+    if (box.needleRecords > 0 && box.firstX + offsetX == kHoopStartX && box.firstY + offsetY == kHoopStartY)
+        ++offsetX;
     AppendRecord(image, paletteIndex(0), 0, kColourChangeKind);
     WalkPcsRecords(
         *this,
