@@ -136,7 +136,7 @@ std::string TajimaLabel(SF::ISaveInformation* information, SF::ICharEncoding* en
         label = encoding->ConvertToChars(name.substr(0, kLabelLength));
     } else {
         for (wchar_t c : name.substr(0, kLabelLength))
-            label.push_back(c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?');
+            label.push_back(c >= 0 && c < 0x7F ? static_cast<char>(c) : '?');
     }
     label.resize(std::min(label.size(), kLabelLength));
     for (char& c : label)

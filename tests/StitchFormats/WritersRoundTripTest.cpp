@@ -117,19 +117,17 @@ private:
     std::wstring m_name;
 };
 
-TEST(WritersRoundTrip, EveryCorpusDesignReadsBackWithItsNeedlePoints)
+class WritersRoundTrip : public testing::TestWithParam<SF::Format> {};
+
+TEST_P(WritersRoundTrip, EveryCorpusDesignReadsBackWithItsNeedlePoints)
 {
-    constexpr SF::Format kWritten[] = {SF::FormatDST, SF::FormatEXP, SF::Format10o,
-                                       SF::FormatPCS, SF::FormatTVK, SF::FormatVIP};
+    SF::Format const target = GetParam();
     Win1252Encoding encoding;
     ZLibInflater zlib;
     auto const codec = SF::MakeTvkVipCodec();
-    struct Figures {
-        int written = 0;
-        std::map<int, int> refused;
-    };
-    std::map<int, Figures> figures;
     int designs = 0;
+    int written = 0;
+    std::map<int, int> refused;
     for (auto const& path : CorpusFiles()) {
         auto bytes = StitchFormatsTesting::ReadFile(path);
         MemoryStream stream(std::vector<unsigned char>(bytes.begin(), bytes.end()));
@@ -141,56 +139,58 @@ TEST(WritersRoundTrip, EveryCorpusDesignReadsBackWithItsNeedlePoints)
         if (expected.empty())
             continue;
         ++designs;
-        for (SF::Format const target : kWritten) {
-            SCOPED_TRACE(path.string() + " as " + SF::FormatName(target));
-            MemoryRetriever out;
-            Filename information(path.stem().wstring());
-            int const status = SF::Save(original, out, target, &information, &encoding, codec.get());
-            if (status != SF::kSaveStatusOK) {
-                EXPECT_TRUE(RefusalIsJustified(target, status, original, expected)) << "status " << status;
-                EXPECT_TRUE(out.stream.Content().empty());
-                ++figures[target].refused[status];
-                continue;
-            }
-            MemoryStream written(out.stream.Content());
-            CSimpleDesign back;
-            int const loaded = SF::Load(back, written, 0, target, &encoding, codec.get(), nullptr, nullptr);
-            EXPECT_EQ(loaded, 0);
-            if (loaded != 0)
-                continue;
-            std::vector<PointI> got = NeedlePoints(back);
-            std::vector<PointI> want = expected;
-            if (target == SF::FormatPCS) {
-                want = WithoutRepeats(want);
-                got = WithoutRepeats(got);
-                // Centred on the hoop: the first point says by how much.
-                EXPECT_FALSE(got.empty());
-                if (got.empty())
-                    continue;
-                PointI const shift{got.front().x - want.front().x, got.front().y - want.front().y};
-                for (PointI& p : want)
-                    p = PointI{p.x + shift.x, p.y + shift.y};
-            }
-            EXPECT_EQ(got.size(), want.size());
-            std::size_t const at = static_cast<std::size_t>(
-                std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first - got.begin());
-            auto show = [](std::vector<PointI> const& v, std::size_t i) {
-                return i < v.size() ? "(" + std::to_string(v[i].x) + ", " + std::to_string(v[i].y) + ")"
-                                    : std::string("nothing");
-            };
-            EXPECT_TRUE(got == want) << "needle point " << at << ": read " << show(got, at) << ", expected "
-                                     << show(want, at);
-            ++figures[target].written;
+        SCOPED_TRACE(path.string());
+        MemoryRetriever out;
+        Filename information(path.stem().wstring());
+        int const status = SF::Save(original, out, target, &information, &encoding, codec.get());
+        if (status != SF::kSaveStatusOK) {
+            EXPECT_TRUE(RefusalIsJustified(target, status, original, expected)) << "status " << status;
+            EXPECT_TRUE(out.stream.Content().empty());
+            ++refused[status];
+            continue;
         }
+        MemoryStream file(out.stream.Content());
+        CSimpleDesign back;
+        int const loaded = SF::Load(back, file, 0, target, &encoding, codec.get(), nullptr, nullptr);
+        EXPECT_EQ(loaded, 0);
+        if (loaded != 0)
+            continue;
+        std::vector<PointI> got = NeedlePoints(back);
+        std::vector<PointI> want = expected;
+        if (target == SF::FormatPCS) {
+            want = WithoutRepeats(want);
+            got = WithoutRepeats(got);
+            // Centred on the hoop: the first point says by how much.
+            EXPECT_FALSE(got.empty());
+            if (got.empty())
+                continue;
+            PointI const shift{got.front().x - want.front().x, got.front().y - want.front().y};
+            for (PointI& p : want)
+                p = PointI{p.x + shift.x, p.y + shift.y};
+        }
+        EXPECT_EQ(got.size(), want.size());
+        std::size_t const at = static_cast<std::size_t>(
+            std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first - got.begin());
+        auto show = [](std::vector<PointI> const& v, std::size_t i) {
+            return i < v.size() ? "(" + std::to_string(v[i].x) + ", " + std::to_string(v[i].y) + ")"
+                                : std::string("nothing");
+        };
+        EXPECT_TRUE(got == want) << "needle point " << at << ": read " << show(got, at) << ", expected "
+                                 << show(want, at);
+        ++written;
     }
     EXPECT_GT(designs, 0) << "no corpus design was read";
-    std::cout << "corpus designs: " << designs << "\n";
-    for (SF::Format const target : kWritten) {
-        std::cout << SF::FormatName(target) << ": " << figures[target].written << " written";
-        for (auto const& [status, count] : figures[target].refused)
-            std::cout << ", " << count << " refused with status " << status;
-        std::cout << "\n";
-    }
+    std::cout << SF::FormatName(target) << ": " << designs << " corpus designs, " << written << " written";
+    for (auto const& [status, count] : refused)
+        std::cout << ", " << count << " refused with status " << status;
+    std::cout << "\n";
 }
+
+INSTANTIATE_TEST_SUITE_P(Formats, WritersRoundTrip,
+                         testing::Values(SF::FormatDST, SF::FormatEXP, SF::Format10o, SF::FormatPCS, SF::FormatTVK,
+                                         SF::FormatVIP),
+                         [](testing::TestParamInfo<SF::Format> const& info) {
+                             return std::string("Format") + SF::FormatName(info.param);
+                         });
 
 } // namespace
