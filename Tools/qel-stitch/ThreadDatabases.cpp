@@ -18,53 +18,35 @@ namespace SP = Brodix::SettingsProvider;
 
 constexpr char kSystemThreadsKey[] = "SystemThreadsDb";
 constexpr char kUserThreadsKey[] = "UserThreadsDb";
-constexpr char kSystemThreadsFile[] = "System/system_cdb2.sqlite";
-constexpr char kInstalledSystemFolder[] = "../share/Brodix/Orvo3";
-constexpr char kSuiteFolder[] = "Brodix/Orvo3";
-constexpr char kSystemFolderVariable[] = "QEL_COMMONCODE_TESTFILES";
-constexpr char kDefaultDataDirs[] = "/usr/local/share:/usr/share";
+// Where the suite keeps the system database below a data folder.
+constexpr char kSystemThreadsFile[] = "Brodix/Orvo3/System/system_cdb2.sqlite";
+constexpr char kInstalledDataFolder[] = "../share";
+constexpr char kDataDirsVariable[] = "XDG_DATA_DIRS";
+constexpr char kDefaultDataDirs[] = "/usr/local/share:/usr/share";   // the XDG default
 
-#ifndef QEL_BUILD_SYSTEM_FOLDER
-#define QEL_BUILD_SYSTEM_FOLDER ""
+#ifndef QEL_BUILD_DATA_FOLDER
+#define QEL_BUILD_DATA_FOLDER ""
 #endif
 
 bool IsReadable(fs::path const& path) { return !path.empty() && access(path.c_str(), R_OK) == 0; }
 
-// Whether the suite's own search finds a system folder: the test-files
-// variable, else Brodix/Orvo3 below an entry of XDG_DATA_DIRS.
-bool SuiteFindsSystemFolder()
+// The data folders of the installation the program runs from and of the build
+// tree go after the machine's own, so the suite's search still prefers an
+// installed suite, yet the tool works with no set-up step where there is none
+// (and without the suite's "couldn't find" log line).
+void AddOwnDataFolders()
 {
-    char const* testFiles = std::getenv(kSystemFolderVariable);
-    if (testFiles != nullptr && IsReadable(testFiles))
-        return true;
-    char const* dataDirs = std::getenv("XDG_DATA_DIRS");
-    std::string_view rest = dataDirs != nullptr && *dataDirs != '\0' ? dataDirs : kDefaultDataDirs;
-    while (!rest.empty()) {
-        std::size_t const colon = rest.find(':');
-        std::string_view const entry = rest.substr(0, colon);
-        rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
-        if (!entry.empty() && IsReadable(fs::path(entry) / kSuiteFolder))
-            return true;
-    }
-    return false;
-}
-
-// Without an installed suite, the system folder is that of the installation
-// the program runs from, else the build tree's, so the tool works with no
-// set-up step (and the suite's "couldn't find" log line stays away).
-void UseOwnSystemFolderWhenNoneIsInstalled()
-{
-    if (SuiteFindsSystemFolder())
-        return;
+    char const* current = std::getenv(kDataDirsVariable);
+    std::string dataDirs = current != nullptr && *current != '\0' ? current : kDefaultDataDirs;
     std::error_code ignored;
     fs::path const executable = fs::read_symlink("/proc/self/exe", ignored);
-    for (fs::path const& folder :
-         {(executable.parent_path() / kInstalledSystemFolder).lexically_normal(), fs::path(QEL_BUILD_SYSTEM_FOLDER)}) {
-        if (!folder.empty() && IsReadable(folder / kSystemThreadsFile)) {
-            setenv(kSystemFolderVariable, folder.c_str(), 1);
-            return;
-        }
+    for (fs::path const& share :
+         {(executable.parent_path() / kInstalledDataFolder).lexically_normal(), fs::path(QEL_BUILD_DATA_FOLDER)}) {
+        bool const listed = (":" + dataDirs + ":").find(":" + share.string() + ":") != std::string::npos;
+        if (!listed && IsReadable(share / kSystemThreadsFile))
+            dataDirs += ":" + share.string();
     }
+    setenv(kDataDirsVariable, dataDirs.c_str(), 1);
 }
 
 std::string PathOf(char const* key)
@@ -96,7 +78,7 @@ std::vector<std::string> ManufacturerNames(ColourDB* db, char const* database)
 
 ThreadDatabases::ThreadDatabases(std::ostream& err) : m_db(CreateColourDBs(), FreeColourDBs)
 {
-    UseOwnSystemFolderWhenNoneIsInstalled();
+    AddOwnDataFolders();
     {
         SP::Singleton::Lock lock;
         lock.set(SP::DefaultSettingsProvider(true));
