@@ -38,6 +38,9 @@ void ConvertStitchesToNewColourRules(std::vector<Stitch>& stitches, std::vector<
 
     // Each colour change takes over the position of the record after it, which
     // is dropped; the record after that one is never merged into it again.
+    // Trims between a colour change and the first stitch of its colour are
+    // passed over and dropped with that stitch: the change cuts the thread
+    // anyway, and the colour starts where the needle first goes down.
     std::vector<Stitch> out;
     out.reserve(stitches.size());
     out.push_back(stitches[0]);
@@ -49,7 +52,13 @@ void ConvertStitchesToNewColourRules(std::vector<Stitch>& stitches, std::vector<
             out.push_back(current);
             continue;
         }
-        out.back().position = current.position;
+        std::size_t first = next - 1;
+        while (first < stitches.size() && stitches[first].type == CAbsStitch::Trim)
+            ++first;
+        bool const stitchAfterTrims = first < stitches.size() && stitches[first].type == CAbsStitch::Normal;
+        if (stitchAfterTrims)
+            next = first + 1;
+        out.back().position = stitchAfterTrims ? stitches[first].position : current.position;
         if (next < stitches.size())
             out.push_back(stitches[next++]);
     }

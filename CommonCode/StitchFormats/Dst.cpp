@@ -95,7 +95,14 @@ bool CStitches::ReadTajimaRecord(uint8_t const* record, int& colours, int* palet
     }
     int const x = DecodeX(record[0], record[1], record[2]);
     int const y = DecodeY(record[0], record[1], record[2]);
-    if (x == 0 && y == 0)
+    // A jump that goes nowhere is nothing, but a stitch in place is a needle
+    // penetration: writers put one where a run of jumps lands. Before the
+    // first move it only marks the start point; kept, it would start the
+    // first colour there, away from where the design begins. Nothing has
+    // moved while at most a colour change is stored (a second one there is
+    // dropped above).
+    bool const nothingMoved = GetCount() == 0 || (GetCount() == 1 && GetStitch(0)->flags == STITCH_COLOUR);
+    if (x == 0 && y == 0 && (kind == RecordKind::Jump || nothingMoved))
         return true;
     uint8_t const flags = kind == RecordKind::Stitch ? STITCH_NORMAL : STITCH_JUMP;
     return AppendStitch(CStitch{flags, static_cast<int8_t>(x), static_cast<int8_t>(y)});

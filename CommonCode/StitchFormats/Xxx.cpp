@@ -148,6 +148,17 @@ bool ReadCommandMove(Brodix::IArchiverStream& stream, CStitches* target, int& in
     return true;
 }
 
+// Whether a stitch or jump is among the records written so far; checked
+// carries the scan forward, so each record is looked at once.
+bool HasMoved(CStitches& target, int index, int& checked, bool& moved)
+{
+    for (; !moved && checked < index; ++checked) {
+        uint8_t const flags = target.GetStitch(checked)->flags;
+        moved = flags == STITCH_NORMAL || flags == STITCH_JUMP;
+    }
+    return moved;
+}
+
 bool IsLast(CStitches* target, int index, uint8_t flags, bool zeroSteps)
 {
     if (index < 1)
@@ -162,6 +173,8 @@ void CStitches::ReadXXXStitches(IArchiverStream& stream, CStitches* target, int&
                                 std::vector<int>& colourEntries)
 {
     uint8_t pair[2];
+    int checked = 0;
+    bool moved = false;
     while (stream.GetPos() < stream.GetSize() && ValidateStitchCount(index)) {
         if (stream.Read(pair, 2) != 2)
             break;
@@ -182,13 +195,19 @@ void CStitches::ReadXXXStitches(IArchiverStream& stream, CStitches* target, int&
             if ((b1 == kJumpCode || b1 == kTrimCode || IsColourCode(b1))
                 && !ReadCommandMove(stream, target, index, colourEntries, b1))
                 break;
-        } else if (b0 != 0 || b1 != 0) {
-            Put(target, index, CStitch{STITCH_NORMAL, static_cast<int8_t>(b0), static_cast<int8_t>(b1)});
+        } else {
+            // A stitch in place is a needle penetration where a long jump
+            // lands; before the first move it only marks the start point.
+            // The counting pass counts it either way.
+            bool const inPlace = b0 == 0 && b1 == 0;
+            if (!inPlace || target == nullptr || HasMoved(*target, index, checked, moved))
+                Put(target, index, CStitch{STITCH_NORMAL, static_cast<int8_t>(b0), static_cast<int8_t>(b1)});
         }
     }
 
     if (target == nullptr)
         return;
+    // Writers close the stream with a stitch in place, which sews nothing.
     if (IsLast(target, index, STITCH_NORMAL, true))
         --index;
     if (IsLast(target, index, STITCH_COLOUR, false)) {

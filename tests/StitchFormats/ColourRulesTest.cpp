@@ -65,6 +65,16 @@ TEST(ColourRules, NewRulesPutEachColourChangeOnTheFirstStitchOfItsColour)
          {{'C', 1, 1}, {'N', 2, 2}, {'S', 2, 2}, {'T', 2, 2}}},
         // The record that moves up after a merge is not merged into the colour change again.
         {{{'C', 0, 0}, {'N', 1, 1}, {'S', 1, 1}, {'N', 9, 9}}, {{'C', 1, 1}, {'S', 1, 1}, {'N', 9, 9}}},
+        // Trims and jumps between a colour change and its first stitch are passed over.
+        {{{'C', 0, 0}, {'J', 300, 0}, {'T', 300, 0}, {'J', 320, 10}, {'N', 325, 15}, {'N', 330, 15}},
+         {{'C', 325, 15}, {'N', 330, 15}}},
+        {{{'C', 0, 0}, {'N', 1, 1}, {'N', 2, 2}, {'C', 2, 2}, {'T', 2, 2}, {'J', 50, 50}, {'T', 50, 50},
+          {'N', 51, 51}, {'N', 52, 52}, {'N', 53, 53}},
+         {{'C', 1, 1}, {'N', 2, 2}, {'C', 51, 51}, {'N', 52, 52}, {'N', 53, 53}}},
+        // Without a stitch after the trims the colour change takes the next record, as before.
+        {{{'C', 0, 0}, {'T', 0, 0}, {'C', 5, 5}, {'N', 6, 6}, {'N', 7, 7}}, {{'C', 0, 0}, {'C', 6, 6}, {'N', 7, 7}}},
+        {{{'C', 0, 0}, {'T', 0, 0}, {'S', 0, 0}, {'N', 6, 6}}, {{'C', 0, 0}, {'S', 0, 0}, {'N', 6, 6}}},
+        {{{'N', 1, 1}, {'C', 1, 1}, {'T', 1, 1}}, {{'N', 1, 1}, {'C', 1, 1}}},
     };
     for (Case const& c : cases) {
         auto stitches = Make(c.in);

@@ -8,7 +8,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -123,7 +126,14 @@ TEST(Dst, RecordsBecomeStitchesTrimsAndColours)
         int colours;
     } const cases[] = {
         {"header only", {}, "E ", 1},
-        {"zero moves are dropped", {{'N', 0, 0}, {'J', 0, 0}, {'N', 1, 2}}, "N(1,2) E ", 1},
+        {"a zero jump is dropped, a zero stitch kept", {{'N', 1, 0}, {'N', 0, 0}, {'J', 0, 0}, {'N', 1, 2}},
+         "N(1,0) N(0,0) N(1,2) E ", 1},
+        {"zero stitches before the first move are dropped",
+         {{'N', 0, 0}, {'C'}, {'N', 0, 0}, {'J', 0, 0}, {'N', 0, 0}, {'J', 5, 0}, {'N', 0, 0}, {'N', 1, 0}},
+         "C J(5,0) N(0,0) N(1,0) E ", 2},
+        {"stitch in place where jumps land",
+         {{'N', 1, 0}, {'J', 90, 0}, {'J', 90, 0}, {'J', 90, 0}, {'J', 0, 0}, {'N', 0, 0}, {'N', 1, 0}},
+         "N(1,0) T J(90,0) J(90,0) J(90,0) N(0,0) N(1,0) E ", 1},
         {"colour change first", {{'C'}, {'N', 1, 0}}, "C N(1,0) E ", 2},
         {"doubled colour change", {{'N', 1, 0}, {'N', 1, 0}, {'C'}, {'C'}, {'N', 2, 0}}, "N(1,0) N(1,0) C N(2,0) E ",
          2},
@@ -227,6 +237,61 @@ TEST(Dst, LoadedDesignStartsWithAColourChangeOnTheFirstNeedlePosition)
         EXPECT_EQ(got[i].position.y, expected[i].y) << i;
     }
     EXPECT_EQ(design.GetColourCount(), 1u);
+}
+
+// Decodes a step from the bit layout the encoder above uses.
+std::pair<int, int> DecodeStep(unsigned char const* b)
+{
+    int const weights[5] = {1, 3, 9, 27, 81};
+    int const byteOf[5] = {0, 1, 0, 1, 2};
+    int const xBits[5][2] = {{0, 1}, {0, 1}, {2, 3}, {2, 3}, {2, 3}};
+    int const yBits[5][2] = {{7, 6}, {7, 6}, {5, 4}, {5, 4}, {5, 4}};
+    int x = 0, y = 0;
+    for (int i = 0; i < 5; ++i) {
+        unsigned char const byte = b[byteOf[i]];
+        x += weights[i] * (((byte >> xBits[i][0]) & 1) - ((byte >> xBits[i][1]) & 1));
+        y += weights[i] * (((byte >> yBits[i][0]) & 1) - ((byte >> yBits[i][1]) & 1));
+    }
+    return {x, y};
+}
+
+// After the first colour change, this file jumps away and lands with a stitch
+// in place (00 00 03 at offset 4163): the new colour starts on that point, not
+// on the stitch after it.
+TEST(Dst, ColourStartsOnTheStitchWhereJumpsLand)
+{
+    std::ifstream in("../shared/corpus/dst/QFL04001.DST", std::ios::binary);
+    std::vector<unsigned char> const file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::size_t const landing = 4163;
+    ASSERT_GT(file.size(), landing + 3);
+    ASSERT_EQ(file[landing] | file[landing + 1] << 8 | file[landing + 2] << 16, 0x030000);
+    int x = 0, y = 0;
+    int colourChanges = 0;
+    for (std::size_t at = 512; at <= landing; at += 3) {
+        if ((file[at + 2] & 0xC0) == 0xC0) {
+            ++colourChanges;
+            continue;
+        }
+        auto const [dx, dy] = DecodeStep(&file[at]);
+        x += dx;
+        y += dy;
+    }
+    ASSERT_EQ(colourChanges, 1);
+
+    MemoryStream stream(file);
+    CSimpleDesign design;
+    ASSERT_EQ(SF::Load(design, stream, 0, SF::FormatDST, nullptr, nullptr, nullptr, nullptr), 0);
+    auto reader = Brodix::HoldIterator(static_cast<IDesign const&>(design).GetStitchReader());
+    int seen = 0;
+    for (reader->First(); !reader->IsDone(); reader->Next()) {
+        CAbsStitch const s = reader->GetCurrentItem();
+        if (s.type == CAbsStitch::ColourChange && ++seen == 2) {
+            EXPECT_EQ(s.position.x, x);
+            EXPECT_EQ(s.position.y, -y);
+            return;
+        }
+    }
+    ADD_FAILURE() << "no second colour";
 }
 
 TEST(Dst, EveryCorpusFileLoads)

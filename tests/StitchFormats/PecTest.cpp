@@ -2,6 +2,7 @@
 // changes, rotation, and the PEC files of the corpus.
 #include "StitchFormats/Pec.h"
 #include "Fundamentals/MemoryStream.h"
+#include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/Palettes.h"
 #include "StitchFormats/StitchBuildingArray.h"
 #include "StitchFormats/Stitches.h"
@@ -192,6 +193,25 @@ TEST(PecReader, ColoursComeFromTheBrotherPalette)
     EXPECT_EQ(stitches.GetCount(), 6);      // three stitches, two colour changes, the end
     EXPECT_EQ(stitches.GetMaxX(), 6);
     EXPECT_EQ(stitches.GetMinY(), -6);
+}
+
+// A file that opens with a long jump and then a trimmed move starts its
+// colour where the needle first goes down, not where the moves began.
+TEST(PecReader, FirstColourStartsOnTheFirstStitch)
+{
+    Bytes const codes = {0x91, 0x2C, 0x90, 0x00,   // jump (300, 0)
+                         0x90, 0x14, 0xA0, 0x0A,   // trim, then jump (20, 10)
+                         0x05, 0x05, 0x03, 0x00, 0xFF};
+    Stream stream(PesTestImages::EncodePec({1}, codes));
+    Brodix::CSimpleDesign design;
+    namespace SF = Brodix::StitchFormats;
+    ASSERT_EQ(SF::Load(design, stream, 0, SF::FormatPEC, nullptr, nullptr, nullptr, nullptr), 0);
+    auto const stitches = StitchFormatsTesting::StitchesOf(design);
+    ASSERT_EQ(stitches.size(), 2u);
+    EXPECT_EQ(stitches[0].type, Brodix::CAbsStitch::ColourChange);
+    EXPECT_EQ(stitches[0].position, (Brodix::CommonTypes::PointI{25, 15}));
+    EXPECT_EQ(stitches[1].type, Brodix::CAbsStitch::Normal);
+    EXPECT_EQ(stitches[1].position, (Brodix::CommonTypes::PointI{28, 15}));
 }
 
 TEST(PecReader, CorpusFilesLoad)

@@ -7,6 +7,7 @@
 #include "PesTestImages.h"
 #include "StitchFormatsTesting.h"
 #include <gtest/gtest.h>
+#include <filesystem>
 #include <malloc.h>
 
 // Under AddressSanitizer the heap is its allocator's, which reports its own use.
@@ -45,6 +46,31 @@ PointI FirstStitch(IDesign const& design)
     return {-99999, -99999};
 }
 
+// Where the needle first goes down after each colour change of a design.
+std::vector<PointI> FirstNeedlePointOfEachColour(IDesign const& design)
+{
+    std::vector<PointI> points;
+    bool waiting = false;
+    for (CAbsStitch const& s : StitchesOf(design)) {
+        if (s.type == CAbsStitch::ColourChange) {
+            waiting = true;
+        } else if (waiting && s.type == CAbsStitch::Normal) {
+            points.push_back(s.position);
+            waiting = false;
+        }
+    }
+    return points;
+}
+
+std::vector<PointI> ColourChangePositions(IDesign const& design)
+{
+    std::vector<PointI> points;
+    for (CAbsStitch const& s : StitchesOf(design))
+        if (s.type == CAbsStitch::ColourChange)
+            points.push_back(s.position);
+    return points;
+}
+
 unsigned NearestRGB(int paletteIndex)
 {
     Brodix::ColourData colour;
@@ -64,6 +90,24 @@ int Load(Bytes const& file, CPESReadWrite& reader, Brodix::StitchFormats::ICharE
 {
     Stream stream(file);
     return reader.Load(stream, encoding, nullptr, nullptr, nullptr);
+}
+
+// Loading puts every colour change on the first needle point of its colour,
+// whatever jumps and trims the reader's records hold before it.
+void ExpectColourChangesOnFirstNeedlePoints(Bytes const& file)
+{
+    CPESReadWrite reader;
+    ASSERT_EQ(Load(file, reader), 0);
+    ASSERT_EQ(reader.Designs().size(), 1u);
+    std::vector<PointI> const expected = FirstNeedlePointOfEachColour(*reader.Designs()[0]);
+
+    namespace SF = Brodix::StitchFormats;
+    Stream stream(file);
+    Brodix::CSimpleDesign design;
+    ASSERT_EQ(SF::Load(design, stream, 0, SF::FormatPES, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(ColourChangePositions(design), expected);
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(StitchesOf(design).front().position, expected.front());
 }
 
 Header Version(int version, int a = 100, int b = 130, int rotation = 0, int blocks = 1)
@@ -400,6 +444,24 @@ TEST(PesReader, CustomGridRectangles)
         blockHeader[39] = static_cast<unsigned char>(c.row);
         EXPECT_EQ(CPESReadWrite::GetHoopPos(&header, blockHeader), c.position);
     }
+}
+
+TEST(PesReader, ColourChangesFollowedByTrimsStartOnTheirFirstStitch)
+{
+    // A jump and a trimmed move before the first stitch, and a colour change
+    // followed by a trimmed move in the middle.
+    Bytes const codes = {0x91, 0x2C, 0x90, 0x00, 0x90, 0x14, 0xA0, 0x0A, 0x05, 0x05, 0x03, 0x00,
+                         0xFE, 0xB0, 0x01, 0x90, 0x32, 0xA0, 0x14, 0x02, 0x02, 0x01, 0x01, 0xFF};
+    SCOPED_TRACE("built block");
+    ExpectColourChangesOnFirstNeedlePoints(PesTestImages::EncodePes(Version(60), {Stitching(codes, {1, 5})}));
+}
+
+TEST(PesReader, CatStartsOnItsFirstStitch)
+{
+    std::filesystem::path const path = "../shared/corpus/pes/cat.PES";
+    if (!std::filesystem::exists(path))
+        GTEST_SKIP() << "no corpus";
+    ExpectColourChangesOnFirstNeedlePoints(ReadFile(path));
 }
 
 TEST(PesReader, CorpusFilesLoad)

@@ -1,7 +1,8 @@
 // Confines reading to one class block: bytes past the block's end, or past
-// the end of the underlying stream, are not there. Every class block is read
-// through one, so a hostile length can neither lead a reader into the next
-// block nor make it allocate for bytes that the input does not hold.
+// the end of the underlying stream, are not there. The root, designs and
+// sequences are read through one, so a hostile length can neither lead a
+// reader into the next block nor make it allocate for bytes that the input
+// does not hold. Stitch blocks are read within their design instead.
 #pragma once
 #include "Fundamentals/ArchiverStream.h"
 #include <algorithm>

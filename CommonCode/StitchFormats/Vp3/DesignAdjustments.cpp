@@ -5,6 +5,8 @@
 #include "StitchFormats/Vp3/VP3Geometry.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
 
+#include <optional>
+
 namespace Brodix::Vp3Lib {
 namespace {
 
@@ -23,22 +25,51 @@ CommonTypes::PointI NudgedPosition(CommonTypes::RectI const& rect)
     return {1, 0};
 }
 
+// The index of the colour change that starts the first colour block holding
+// stitch code: blocks of nothing but jumps, or of nothing at all, are written
+// empty and read back as nothing. None when the design starts otherwise.
+std::optional<std::size_t> FirstColourChangeWithCode(IDesign const& design)
+{
+    auto const reader = HoldIterator(design.GetStitchReader());
+    reader->First();
+    if (reader->IsDone() || reader->GetCurrentItem().type != CAbsStitch::ColourChange)
+        return std::nullopt;
+    std::size_t change = 0;
+    for (std::size_t index = 0; !reader->IsDone(); reader->Next(), ++index) {
+        uint8_t const type = reader->GetCurrentItem().type;
+        if (type == CAbsStitch::ColourChange)
+            change = index;
+        else if (type != CAbsStitch::Jump)
+            return change;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
+// The first block read back must not start on (0, 0) either: behind empty
+// blocks it would make reading take the file for a nudged one and turn the
+// record after each colour change into a stitch.
 void Nudge00SubDesignForWrite(IDesign const& source, IDesign& target)
 {
     if (source.GetStitchCount() == 0)
         return;
     CSimpleDesign::Copy(source, target, true);
+    CommonTypes::RectI const rect = target.GetDesignRectangle();
+    std::optional<std::size_t> const firstRead = FirstColourChangeWithCode(target);
     auto const reader = HoldIterator(target.GetStitchReader());
     reader->First();
-    if (reader->IsDone())
-        return;
-    CAbsStitch record = reader->GetCurrentItem();
-    if (!(record.position == CommonTypes::PointI{0, 0}))
-        return;
-    record.position = NudgedPosition(target.GetDesignRectangle());
-    reader->SetCurrentItem(record);
+    for (std::size_t index = 0; !reader->IsDone(); reader->Next(), ++index) {
+        if (index == 0 || (firstRead && index == *firstRead)) {
+            CAbsStitch record = reader->GetCurrentItem();
+            if (record.position == CommonTypes::PointI{0, 0}) {
+                record.position = NudgedPosition(rect);
+                reader->SetCurrentItem(record);
+            }
+        }
+        if (!firstRead || index >= *firstRead)
+            return;
+    }
 }
 
 void OffsetDesign(IDesign& design, CommonTypes::PointI offset)

@@ -3,7 +3,6 @@
 #include "StitchFormats/Vp3/PatternCompositeDesign.h"
 
 #include "Fundamentals/DesignNotes.h"
-#include "StitchFormats/Vp3/BlockStream.h"
 #include "StitchFormats/Vp3/PatternStitch.h"
 #include "StitchFormats/Vp3/VP3Values.h"
 
@@ -162,9 +161,11 @@ unsigned int CPatternCompositeDesign::SerializeRead(IArchiverStream& stream, uns
         if (header.classID == kClassStitch && header.version != 0) {
             childStatus = kStatusUnreadable;
         } else if (header.classID == kClassStitch) {
+            // Read within the design, not within its stored length: some
+            // writers leave the thread strings out of that length. A block
+            // that is taken ends at its last field.
             auto block = std::make_unique<CPatternStitch>();
-            CBlockStream blockStream(stream, header.endPosition);
-            childStatus = block->SerializeRead(blockStream, header.version);
+            childStatus = block->SerializeRead(stream, header.version);
             if (childStatus == kStatusOK) {
                 block->SetPrecision(m_precision);
                 m_subclasses.push_back(std::move(block));

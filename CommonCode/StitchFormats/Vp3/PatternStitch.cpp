@@ -213,14 +213,16 @@ unsigned int CPatternStitch::ReadStitchDataContainer(IArchiverStream& stream, bo
     m_dataKind = kind;
     m_dataFlags = flags;
     m_data.clear();
-    // The length covers the three scale bytes; less, or more than the block
+    // The length covers the three scale bytes; less, or more than the stream
     // still holds, is not a container we can read.
     if (length < kScaleBytes || length > Remaining(stream))
         return kStatusUnreadable;
     Read(stream, m_xScale);
     Read(stream, m_yScale);
     Read(stream, m_reserved);
-    if (m_xScale == 0 || m_yScale == 0)
+    // Refused before its data is copied: a block that is not taken costs no
+    // more than its fixed fields, however far its container reaches.
+    if (m_xScale == 0 || m_yScale == 0 || m_reserved != 0 || !IsStitchDataReadable())
         return kStatusUnreadable;
     m_data.resize(length - kScaleBytes);
     Read(stream, reinterpret_cast<char*>(m_data.data()), static_cast<unsigned int>(m_data.size()));
@@ -246,7 +248,7 @@ unsigned int CPatternStitch::SerializeRead(IArchiverStream& stream, unsigned cha
     Read(stream, second);
     if ((second & kSecondContainerBit) != 0)
         ReadStitchDataContainer(stream, false);
-    return m_reserved == 0 && IsStitchDataReadable() ? kStatusOK : kStatusUnreadable;
+    return kStatusOK;
 }
 
 bool CPatternStitch::ExtractStitchData(IDesign& design, CHiResVector origin) const

@@ -114,8 +114,9 @@ std::unique_ptr<IDesign> Load(char const* path);
 // Writes the design as a VP3 file; true when it was written in full.
 bool Save(char const* path, IDesign const& design);
 
-// Moves a first stitch lying exactly on (0, 0) off it by one unit, writing
-// the result into target; a design without stitches leaves target alone.
+// Moves a first stitch lying exactly on (0, 0) off it by one unit, and the
+// colour change of the first block holding stitches too, writing the result
+// into target; a design without stitches leaves target alone.
 void Nudge00SubDesignForWrite(IDesign const& source, IDesign& target);
 // Undoes, on reading, what the nudge did: when source's first record lies on
 // the offset point, each colour change moves onto its colour's first stitch.

@@ -83,6 +83,21 @@ TEST(Vp3Reader, ReadsBackTheNudgedOneStitchDesign)
     EXPECT_EQ(read.GetDesignNotes(), L"note");
 }
 
+// An empty first colour is not read back, so the block after it is nudged
+// instead; otherwise reading would turn its trim into a stitch.
+TEST(Vp3Reader, ReadsBackTheNudgedBlockBehindAnEmptyColour)
+{
+    CSimpleDesign design;
+    design.AddColourStitch(ColourData::Default(), {5, 0}, false);
+    design.AddColourStitch(ColourData::Default(), {0, 0}, false);
+    design.AddStitch(CAbsStitch{{0, 0}, 1, T, false, true});
+    design.AddStitch(CAbsStitch{{10, 0}, 1, N, false, true});
+    design.AddStitch(CAbsStitch{{10, 10}, 1, N, false, true});
+    CSimpleDesign read;
+    ASSERT_EQ(ReadOne(Write(design, true), read), kStatusOK);
+    EXPECT_EQ(Points(read), (std::vector<Point>{{1, 0, C}, {1, 0, T}, {10, 0, N}, {10, 10, N}}));
+}
+
 // The writer's first stitch at the offset point comes back with the colour
 // change moved onto each colour's first stitch.
 TEST(Vp3Reader, CleanupMovesColourChangesOntoFirstStitches)
@@ -221,6 +236,23 @@ std::vector<BadInputCase> BadInputCases()
              b.lengthOverride = 2 + 3 + 1;
          }),
          kStatusUnreadable, 2},
+        // A block that is not taken is left by its length, bytes after its fields included.
+        {"refused block skipped by its length", FileWithBlocks({[] {
+             auto b = GoodBlock();
+             b.kind = 2;
+             b.afterData = {0, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA};
+             return b;
+         }(), GoodBlock()}),
+         kStatusUnreadable, 2},
+        // A stitch block may run past its own length, but not past its design.
+        {"container one byte past its design", File({Block(3, DesignBody({Block(5, StitchBlockBody([] {
+                                                          auto b = GoodBlock();
+                                                          b.afterData = {};
+                                                          b.lengthOverride = 2 + 3 + 1;
+                                                          return b;
+                                                      }()))})),
+                                                      designBlock}),
+         kStatusUnreadable, 2},
         {"unknown class in design", File({Block(3, DesignBody({Block(5, StitchBlockBody(GoodBlock())), Block(9, {})}))}),
          kStatusUnexpectedClass, 2},
         {"stitch block version 1",
@@ -274,6 +306,94 @@ struct ColourCase {
     uint32_t expected;
 };
 
+// Where the length field of every stitch block lies in a file our writer
+// made: the file header, the root's fields, then each design's fields and
+// its stitch blocks.
+std::vector<std::size_t> StitchBlockLengthFields(Bytes const& file)
+{
+    auto u16 = [&](std::size_t at) { return std::size_t{file.at(at)} << 8 | file.at(at + 1); };
+    auto u32 = [&](std::size_t at) { return u16(at) << 16 | u16(at + 2); };
+    std::size_t at = 6;
+    at += 2 + u16(at);                  // producer
+    at += 7;                            // root header
+    at += 2 + u16(at);                  // root notes
+    at += 16 + 4 + 2 + 1;               // extents, stitch count, colour block count, precision
+    std::size_t const designs = u16(at);
+    at += 2;
+    std::vector<std::size_t> fields;
+    for (std::size_t d = 0; d < designs; ++d) {
+        EXPECT_EQ(u16(at), 3u);
+        std::size_t const designEnd = at + 7 + u32(at + 3);
+        at += 7 + 8 + 1 + 2 + 24;       // header, centre, flags, rotation, extents
+        at += 2 + u16(at);              // notes
+        at += 2 + 16 + 4 + 1 + 1;       // settings, matrix, codes, options, no extra data
+        at += 2 + u16(at);              // producer
+        std::size_t const blocks = u16(at);
+        at += 2;
+        for (std::size_t b = 0; b < blocks; ++b) {
+            EXPECT_EQ(u16(at), 5u);
+            fields.push_back(at + 3);
+            at += 7 + u32(at + 3);
+        }
+        EXPECT_EQ(at, designEnd);
+    }
+    return fields;
+}
+
+// Some writers count a stitch block's length without its three thread
+// strings. A block that is taken ends at its last field whatever its length
+// says, so such files load in full.
+TEST(Vp3Reader, StitchBlocksWhoseLengthsLeaveOutTheThreadStringsLoadInFull)
+{
+    ColourData thread = ColourData::Default();
+    std::strcpy(thread.serialNumber, "1801");
+    std::strcpy(thread.threadName, "Bright Red");
+    std::strcpy(thread.manufacturerName, "Sulky");
+    constexpr uint32_t kThreadStrings = 2 + 4 + 2 + 10 + 2 + 5;
+    std::vector<std::shared_ptr<IDesign>> designs;
+    for (int d = 0; d < 2; ++d) {
+        auto design = std::make_shared<CSimpleDesign>();
+        for (int colour = 0; colour < 3; ++colour) {
+            thread.colours[0] = 0x102030u * static_cast<unsigned>(colour + 1);
+            design->AddColourStitch(thread, {100 * d + 30 * colour, 0}, false);
+            for (int i = 1; i <= 4; ++i)
+                design->AddStitch(CAbsStitch{{100 * d + 30 * colour + i, i % 2 * 7}, colour, i == 3 ? T : N, false,
+                                             true});
+        }
+        designs.push_back(design);
+    }
+    void* buffer = nullptr;
+    unsigned long size = 0;
+    CVP3ReadWrite writer;
+    ASSERT_EQ(writer.WriteToMemory(CDesignHolder(&designs), buffer, size, {0, 0}, true), kStatusOK);
+    Bytes const written(static_cast<unsigned char*>(buffer), static_cast<unsigned char*>(buffer) + size);
+    std::free(buffer);
+
+    Bytes shortened = written;
+    std::vector<std::size_t> const fields = StitchBlockLengthFields(written);
+    ASSERT_EQ(fields.size(), 6u);
+    for (std::size_t const at : fields) {
+        uint32_t const length = uint32_t{written[at]} << 24 | uint32_t{written[at + 1]} << 16
+                                | uint32_t{written[at + 2]} << 8 | written[at + 3];
+        uint32_t const patched = length - kThreadStrings;
+        for (int i = 0; i < 4; ++i)
+            shortened[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(patched >> (24 - 8 * i));
+    }
+
+    std::vector<std::shared_ptr<IDesign>> expected, read;
+    ASSERT_EQ(ReadMany(written, expected), kStatusOK);
+    ASSERT_EQ(ReadMany(shortened, read), kStatusOK);
+    ASSERT_EQ(read.size(), 2u);
+    ASSERT_EQ(expected.size(), 2u);
+    for (std::size_t d = 0; d < 2; ++d) {
+        EXPECT_EQ(Points(*read[d]), Points(*expected[d])) << d;
+        ASSERT_EQ(read[d]->GetColourCount(), 3u);
+        for (unsigned long c = 0; c < 3; ++c)
+            EXPECT_EQ(read[d]->GetColour(c), expected[d]->GetColour(c)) << d << " " << c;
+    }
+    EXPECT_STREQ(read[1]->GetColour(2).threadName, "Bright Red");
+}
+
 TEST(Vp3Reader, ReadsColourRecords)
 {
     ColourCase const lengths[] = {{10, 25, 25}, {0, 25, 1}, {5, 3, 6}, {20, 1, 1}, {1, 0xFFFF, 655350}};
@@ -322,6 +442,25 @@ TEST(Vp3Reader, PlacesBlocksByTheirDesignsCentreAndTransform)
     ASSERT_EQ(ReadOne(File({Block(3, mirrored)}), design, false), kStatusOK);
     // Start (1, 0) becomes (0, -1) after mirror and rotation, plus centre (100, -50), then y flips.
     EXPECT_EQ(Points(design), (std::vector<Point>{{100, 51, C}, {100, 61, N}}));
+}
+
+// The design's matrix m comes first, then the mirror D, then the rotation R:
+// T = R·D·m. Mirror-x, a quarter turn and the shear m = [[1, 2], [0, 1]] give
+// T = [[0, -1], [-1, -2]] (worked out by hand), and each of the five other
+// orders of the three moves at least one of the two points below elsewhere.
+TEST(Vp3Reader, TransformAppliesTheMatrixThenTheMirrorThenTheRotation)
+{
+    StitchBlockFields block;
+    block.startX = 100;          // S = (1, 0)
+    block.data = {0x00, 0xF6};   // dy -10 at y scale -10: the running vector becomes (1, 10)
+    block.endY = 1000;           // S + E = (1, 10), where the data ends
+    ByteBuilder sheared;
+    PlacementFields(sheared, 10000, -5000, L"", 0b01, 90, {4096, 8192, 0, 4096});
+    sheared.u8(0).wide(kProducer).u16(1).block(5, StitchBlockBody(block));
+    CSimpleDesign design;
+    ASSERT_EQ(ReadOne(File({Block(3, sheared)}), design, false), kStatusOK);
+    // T·(1, 0) = (0, -1) and T·(1, 10) = (-10, -21); plus the centre (100, -50), then y flips.
+    EXPECT_EQ(Points(design), (std::vector<Point>{{100, 51, C}, {90, 71, N}}));
 }
 
 TEST(Vp3Reader, ReadsSequencesAndSeveralDesigns)
