@@ -1,6 +1,8 @@
 #include "ThreadDatabases.h"
 #include "Fundamentals/SettingsProvider.h"
 #include "Fundamentals/TextConversion.h"
+#include "Fundamentals/XdgDataFolders.h"
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <ostream>
@@ -22,7 +24,6 @@ constexpr char kUserThreadsKey[] = "UserThreadsDb";
 constexpr char kSystemThreadsFile[] = "Brodix/Orvo3/System/system_cdb2.sqlite";
 constexpr char kInstalledDataFolder[] = "../share";
 constexpr char kDataDirsVariable[] = "XDG_DATA_DIRS";
-constexpr char kDefaultDataDirs[] = "/usr/local/share:/usr/share";   // the XDG default
 
 #ifndef QEL_BUILD_DATA_FOLDER
 #define QEL_BUILD_DATA_FOLDER ""
@@ -36,16 +37,18 @@ bool IsReadable(fs::path const& path) { return !path.empty() && access(path.c_st
 // (and without the suite's "couldn't find" log line).
 void AddOwnDataFolders()
 {
-    char const* current = std::getenv(kDataDirsVariable);
-    std::string dataDirs = current != nullptr && *current != '\0' ? current : kDefaultDataDirs;
+    std::vector<std::string> entries = Brodix::Xdg::DataDirsFromEnvironment();
     std::error_code ignored;
     fs::path const executable = fs::read_symlink("/proc/self/exe", ignored);
     for (fs::path const& share :
          {(executable.parent_path() / kInstalledDataFolder).lexically_normal(), fs::path(QEL_BUILD_DATA_FOLDER)}) {
-        bool const listed = (":" + dataDirs + ":").find(":" + share.string() + ":") != std::string::npos;
+        bool const listed = std::find(entries.begin(), entries.end(), share.string()) != entries.end();
         if (!listed && IsReadable(share / kSystemThreadsFile))
-            dataDirs += ":" + share.string();
+            entries.push_back(share.string());
     }
+    std::string dataDirs;
+    for (std::string const& entry : entries)
+        dataDirs += (dataDirs.empty() ? "" : ":") + entry;
     setenv(kDataDirsVariable, dataDirs.c_str(), 1);
 }
 
