@@ -1,7 +1,6 @@
 // Command-line parsing of qel-stitch and the table of its commands.
 #include "Commands.h"
-#include "StitchFormats/FormatTypeTable.h"
-#include "Vp3File.h"
+#include "DesignFiles/DesignFiles.h"
 #include <ostream>
 #include <string_view>
 
@@ -37,9 +36,9 @@ void PrintUsage(std::ostream& out)
            "  --format EXT  read every file as this format (an extension such as dst),\n"
            "                instead of choosing it from the file's own extension\n\n"
            "Formats:";
-    for (auto const& entry : Brodix::StitchFormats::FormatTypeTable())
-        out << " " << entry.extension;
-    out << " vp3\nOutput formats (convert): vp3";
+    for (Brodix::DesignFiles::FileFormat const format : Brodix::DesignFiles::AllFileFormats())
+        out << " " << Brodix::DesignFiles::Extension(format);
+    out << "\nOutput formats (convert): vp3";
     out << "\n\nDesign coordinates are tenths of a millimetre with y growing downwards.\n"
            "Exit status: 0 success, 1 a file could not be read, decoded or written, 2 usage error.\n";
 }
@@ -93,8 +92,7 @@ int Run(std::vector<std::string> const& args, std::ostream& out, std::ostream& e
         if (command == nullptr)
             return UsageError(err, "unknown command '" + std::string(arg) + "'");
     }
-    if (!options.formatOverride.empty() && !Brodix::StitchFormats::FormatFromExtension(options.formatOverride)
-        && !IsVp3Name("", options.formatOverride))
+    if (!options.formatOverride.empty() && !Brodix::DesignFiles::FileFormatFromExtension(options.formatOverride))
         return UsageError(err, "unknown format '" + options.formatOverride + "'");
     if (command == nullptr)
         return UsageError(err, "no command given");
