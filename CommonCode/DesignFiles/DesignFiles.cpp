@@ -54,15 +54,16 @@ std::string LowerCase(std::string_view text)
 std::string Meaning(char const* meaning, FileFormat format)
 {
     std::string text = meaning;
+    std::string_view const name = DisplayName(format);
     for (std::size_t at = text.find(kFormatPlaceholder); at != std::string::npos;
-         at = text.find(kFormatPlaceholder, at))
-        text.replace(at, kFormatPlaceholder.size(), DisplayName(format));
+         at = text.find(kFormatPlaceholder, at + name.size()))
+        text.replace(at, kFormatPlaceholder.size(), name);
     return text;
 }
 
-// The TVK and VIP readers need the engine's codec. Until the engine has one
-// those files end with its missing-codec status; this is the one place to
-// supply it: return StitchFormats::MakeTvkVipCodec();
+// The TVK and VIP readers decompress their sections with the engine's codec.
+// The engine has none yet, so none is passed; this is the one place to supply
+// it: return StitchFormats::MakeTvkVipCodec();
 std::unique_ptr<SF::ITvkVipCodec> MakeCodec()
 {
     return nullptr;
@@ -78,7 +79,7 @@ LoadResult LoadMachineFormat(std::span<unsigned char const> bytes, FileFormat fo
     LoadResult result;
     result.status =
         SF::Load(*design, stream, kDefaultColourType, engineFormat, &encoding, codec.get(), &zlib, nullptr);
-    SF::StatusEntry const& entry = SF::FindStatus(result.status);
+    StatusEntry const& entry = SF::FindStatus(result.status);
     result.statusName = entry.name;
     result.meaning = Meaning(entry.meaning, format);
     if (result.status != SF::kStatusOK)
@@ -105,7 +106,7 @@ LoadResult LoadVp3(std::span<unsigned char const> bytes)
                                                    CommonTypes::PointI{0, 0}, true);
     LoadResult result;
     result.status = static_cast<int>(status);
-    Vp3Lib::ReadStatusEntry const& entry = Vp3Lib::FindReadStatus(status);
+    StatusEntry const& entry = Vp3Lib::FindReadStatus(status);
     result.statusName = entry.name;
     result.meaning = entry.meaning;
     if (!GivesDesigns(status))

@@ -4,6 +4,7 @@
 // in StitchFormats.h, which includes this file and never the other way round.
 #pragma once
 #include "Fundamentals/ArchiverStream.h"
+#include "Fundamentals/StatusTable.h"
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -81,12 +82,7 @@ inline constexpr int kStatusNotThisFormat = 4;   // wrong signature, no stitches
 inline constexpr int kStatusRefused = 5;         // counts beyond the limits, marker text, colours that do not match
 inline constexpr int kStatusBadExtents = 6;      // a header maximum below its minimum
 
-struct StatusEntry {
-    int code;
-    char const* name;      // the constant's name without "kStatus"
-    char const* meaning;   // for people; "{format}" stands for the format's display name
-};
-
+// Meanings may hold "{format}", which stands for the format's display name.
 inline constexpr StatusEntry kStatusTable[] = {
     {kStatusOK, "OK", "loaded"},
     {kStatusUndecodable, "Undecodable", "a compressed or scrambled section cannot be decoded"},
@@ -98,15 +94,9 @@ inline constexpr StatusEntry kStatusTable[] = {
     {kStatusBadExtents, "BadExtents", "damaged header: an extent whose maximum lies below its minimum"},
 };
 
-// Any other number a caller meets (a reader fault) is shown as this.
-inline constexpr StatusEntry kUnknownStatus = {-1, "Unknown", "unreadable data"};
-
 constexpr StatusEntry const& FindStatus(int code)
 {
-    for (StatusEntry const& entry : kStatusTable)
-        if (entry.code == code)
-            return entry;
-    return kUnknownStatus;
+    return Brodix::FindStatus(kStatusTable, code);
 }
 
 } // namespace Brodix::StitchFormats

@@ -214,7 +214,7 @@ TEST(DesignFiles, EveryStatusHasOneNameAndMeaning)
 {
     std::set<int> codes;
     std::set<std::string> names;
-    for (SF::StatusEntry const& entry : SF::kStatusTable) {
+    for (Brodix::StatusEntry const& entry : SF::kStatusTable) {
         EXPECT_TRUE(codes.insert(entry.code).second) << entry.code;
         EXPECT_TRUE(names.insert(entry.name).second) << entry.name;
         EXPECT_EQ(&SF::FindStatus(entry.code), &entry);

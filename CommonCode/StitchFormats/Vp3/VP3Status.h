@@ -1,6 +1,7 @@
 // Result codes of every VP3 read, write and entry point (0 is success), what
 // a read status means, and the class IDs that frame VP3 class blocks.
 #pragma once
+#include "Fundamentals/StatusTable.h"
 
 namespace Brodix::Vp3Lib {
 
@@ -26,13 +27,7 @@ constexpr unsigned int kClassNone = 0xFFFFFFFF;   // objects never framed as a b
 
 // What a read status means, for people. Statuses 2 and 3 still give the
 // designs of the blocks that were read.
-struct ReadStatusEntry {
-    unsigned int code;
-    char const* name;   // the constant's name without "kStatus"
-    char const* meaning;
-};
-
-inline constexpr ReadStatusEntry kReadStatusTable[] = {
+inline constexpr StatusEntry kReadStatusTable[] = {
     {kStatusOK, "OK", "read"},
     {kStatusNoFile, "NoFile", "no file to read"},
     {kStatusUnexpectedClass, "UnexpectedClass", "blocks this reader does not know were skipped"},
@@ -42,14 +37,9 @@ inline constexpr ReadStatusEntry kReadStatusTable[] = {
     {kStatusBadMagic, "BadMagic", "not a VP3 file"},
 };
 
-inline constexpr ReadStatusEntry kUnknownReadStatus = {0xFFFFFFFF, "Unknown", "unreadable data"};
-
-constexpr ReadStatusEntry const& FindReadStatus(unsigned int code)
+constexpr StatusEntry const& FindReadStatus(unsigned int code)
 {
-    for (ReadStatusEntry const& entry : kReadStatusTable)
-        if (entry.code == code)
-            return entry;
-    return kUnknownReadStatus;
+    return FindStatus(kReadStatusTable, code);
 }
 
 namespace Private {
