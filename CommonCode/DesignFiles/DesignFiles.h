@@ -75,8 +75,8 @@ struct LoadResult {
     bool Loaded() const { return design != nullptr; }
 };
 
-// Loads the bytes of a file in the given format. Bad bytes never throw; they
-// give a failure.
+// Loads the bytes of a file in the given format. Bad bytes give a failure;
+// only running out of memory throws.
 [[nodiscard]] LoadResult LoadDesign(std::span<unsigned char const> bytes, FileFormat format);
 
 } // namespace Brodix::DesignFiles
