@@ -3,7 +3,7 @@
 // file in memory first, so a refusal leaves the output untouched.
 #pragma once
 #include "Fundamentals/MemoryStream.h"
-#include "StitchFormats/StitchFormats.h"
+#include "StitchFormats/FormatVocabulary.h"
 #include <cstdint>
 #include <vector>
 

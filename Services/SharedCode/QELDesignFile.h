@@ -1,10 +1,12 @@
 // One selected embroidery file: read whole, loaded into a design by its type
 // identifier (VP3 through the VP3 reader, every other format through the
-// format engine), and sent to the machine-communication process as a VP3
-// file image in the "QelSendToMachineNotification" distributed notification.
+// format engine, both through the front door to design files), and sent to
+// the machine-communication process as a VP3 file image in the notification
+// of SendToMachineContract.h.
 #pragma once
 #include "Fundamentals/Design.h"
 #include "Platform/URL.h"
+#include "SharedCode/DesignEditing.h"
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -12,13 +14,6 @@
 #include <vector>
 
 namespace Brodix::SendService {
-
-inline constexpr char kSendToMachineNotification[] = "QelSendToMachineNotification";
-inline constexpr char kDataToSendKey[] = "QelSendToMachineDataToSend";
-inline constexpr char kFilenameKey[] = "QelSendToMachineFilename";
-inline constexpr char kFileTypeKey[] = "QelSendToMachineFileType";
-inline constexpr int kNormalSend = 0;
-inline constexpr int kExpressSend = 2;
 
 // Larger files are not read: no embroidery file comes near this, and reading
 // one whole must not exhaust memory.
@@ -41,6 +36,15 @@ public:
     void sendToMachine(bool express);
     void sendToMachine() { sendToMachine(false); }
     void sendExpressToMachine() { sendToMachine(true); }
+
+    // Editing the loaded design (QELDesignFileEditing.cpp); each does nothing without one.
+    void addTrimCommands();
+    // addExtraNote: (UTF-8)
+    void addExtraNote(std::string const& note);
+    // changeThreadRange:withColorDB: leaves every colour as it was unless all of them find a thread.
+    void changeThreadRange(std::string const& range, ColourDB* colorDB);
+    // isFitIntoHoopSize:rotate90: (size in design units); NO without a design.
+    bool isFitIntoHoopSize(DesignEditing::CGSize size, bool rotate90) const;
 
     bool isValid() const { return _isValid; }
     void setIsValid(bool valid) { _isValid = valid; }

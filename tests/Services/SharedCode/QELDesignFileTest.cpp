@@ -2,6 +2,7 @@
 #include "Platform/DistributedNotificationCenter.h"
 #include "Platform/FileManager.h"
 #include "PrivateSessionBus.h"
+#include "SendToMachineContract/SendToMachineContract.h"
 #include "SharedCode/ImportStitchFormats.h"
 #include "SharedCode/QELDesignFile.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
@@ -14,6 +15,7 @@
 
 using namespace Brodix;
 using namespace Brodix::SendService;
+using namespace Brodix::SendToMachineContract;
 
 namespace {
 
@@ -228,7 +230,7 @@ TEST(QELDesignFile, SendPostsTheVP3ImageWithNameAndKind)
     Platform::NotificationListener* self = nullptr;
     std::string error;
     auto listener = Platform::NotificationListener::Create(
-        kSendToMachineNotification,
+        kNotificationName,
         [&](std::optional<Platform::PropertyDictionary> const& userInfo) {
             ASSERT_TRUE(userInfo.has_value());
             received.push_back(*userInfo);
