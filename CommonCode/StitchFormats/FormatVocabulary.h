@@ -118,7 +118,7 @@ inline constexpr StatusEntry kSaveStatusTable[] = {
     {kSaveStatusEmpty, "Empty", "the design has no stitches to write"},
     {kSaveStatusNoOutput, "NoOutput", "there is no output to write to"},
     {kSaveStatusTooManyRecords, "TooManyRecords", "the design needs more stitch records than {format} holds"},
-    {kSaveStatusTooLarge, "TooLarge", "the design is larger than {format} can place"},
+    {kSaveStatusTooLarge, "TooLarge", "the design is larger than {format} can hold"},
     {kSaveStatusNoWriter, "NoWriter", "{format} cannot be written"},
     {kSaveStatusTooManyColours, "TooManyColours", "the design has more colours or colour changes than {format} holds"},
 };

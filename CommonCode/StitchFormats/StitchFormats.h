@@ -9,6 +9,7 @@
 #include "Fundamentals/Design.h"
 #include "StitchFormats/FormatVocabulary.h"
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,6 +33,9 @@ namespace Brodix::StitchFormats {
 // (FormatVocabulary.h); nothing reaches the output unless the whole file could be made.
 [[nodiscard]] int Save(IDesign const& design, IArchiverRetriever& retriever, Format format,
                        ISaveInformation* information, ICharEncoding* encoding, ITvkVipCodec* codec);
+
+// The formats Save writes: DST, EXP, 10o, PCS, TVK and VIP.
+std::span<Format const> WrittenFormats();
 
 // As above for several designs: PES keeps them apart, every other format
 // writes them merged into one.

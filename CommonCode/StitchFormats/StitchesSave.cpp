@@ -1,5 +1,6 @@
 // The save side of the relative stitch container: the one dispatch to the
 // writer of each Format, and what the writers share.
+#include "StitchFormats/StitchFormats.h"
 #include "StitchFormats/StitchWriting.h"
 #include "StitchFormats/Stitches.h"
 #include <algorithm>
@@ -36,6 +37,16 @@ int WriteImage(Brodix::IArchiverStream& output, std::vector<uint8_t> const& imag
 
 } // namespace StitchWriting
 
+namespace Brodix::StitchFormats {
+
+std::span<Format const> WrittenFormats()
+{
+    static constexpr Format kWritten[] = {FormatDST, FormatEXP, Format10o, FormatPCS, FormatTVK, FormatVIP};
+    return kWritten;
+}
+
+} // namespace Brodix::StitchFormats
+
 // A container with no stitch has nothing to sew, in any format.
 int CStitches::Save(IArchiverRetriever& retriever, Format format, ISaveInformation* information,
                     ICharEncoding* encoding, ITvkVipCodec* codec)
@@ -49,7 +60,8 @@ int CStitches::Save(IArchiverRetriever& retriever, Format format, ISaveInformati
     case SF::Format10o: return ToyotaSave(retriever);
     case SF::FormatPCS: return DravoSave(retriever);
     case SF::FormatEXP: return MelcoSave(retriever);
-    // PEC, SEW, JEF, XXX and SHV are read here but not written; PES has its own object.
+    // The other formats are read here but not written (WrittenFormats lists
+    // these six); PES has its own object.
     default: return SF::kSaveStatusNoWriter;
     }
 }

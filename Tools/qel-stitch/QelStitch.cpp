@@ -1,7 +1,6 @@
 // Command-line parsing of qel-stitch and the table of its commands.
 #include "Commands.h"
 #include "DesignFiles/DesignFiles.h"
-#include "Vp3File.h"
 #include <optional>
 #include <ostream>
 #include <string_view>
@@ -26,8 +25,8 @@ constexpr std::size_t kAny = static_cast<std::size_t>(-1);
 constexpr Command kCommands[] = {
     {"info", "", "FILE...", "format, counts, size, colours and notes of each file", 1, kAny, RunInfo},
     {"dump", "", "FILE", "the loaded design as JSON on standard output", 1, 1, RunDump},
-    {"convert", "[--add-trims] [--thread-range NAME] [--note TEXT] ", "IN OUT",
-     "write IN as OUT, in the format of OUT's extension (vp3), after the edits asked for", 2, 2, RunConvert},
+    {"convert", "[--to EXT] [--force] [--add-trims] [--thread-range NAME] [--note TEXT] ", "IN OUT",
+     "write IN as OUT, in the format of OUT's extension or --to, after the edits asked for", 2, 2, RunConvert},
     {"threads", "[--json] ", "[RANGE]",
      "the thread ranges of the system and user databases, or the threads of RANGE", 0, 1, RunThreads},
     {"fits", "[--rotate] ", "FILE WIDTHxHEIGHT",
@@ -44,6 +43,9 @@ struct CommandOption {
 };
 
 constexpr CommandOption kCommandOptions[] = {
+    {"--to", "EXT", "convert", "write this format (an extension such as dst), whatever OUT's extension",
+     [](Options& o, std::string const& v) { o.outputFormat = v; }},
+    {"--force", nullptr, "convert", "replace OUT when it exists", [](Options& o, std::string const&) { o.force = true; }},
     {"--add-trims", nullptr, "convert", "put a trim before each long connecting stitch",
      [](Options& o, std::string const&) { o.addTrims = true; }},
     {"--thread-range", "NAME", "convert", "move every colour to the nearest thread of this range",
@@ -88,7 +90,9 @@ void PrintUsage(std::ostream& out)
     out << "\nFormats:";
     for (Brodix::DesignFiles::FileFormat const format : Brodix::DesignFiles::AllFileFormats())
         out << " " << Brodix::DesignFiles::Extension(format);
-    out << "\nOutput formats (convert): vp3";
+    out << "\nOutput formats (convert):";
+    for (Brodix::DesignFiles::FileFormat const format : Brodix::DesignFiles::SavableFileFormats())
+        out << " " << Brodix::DesignFiles::Extension(format);
     out << "\n\nDesign coordinates are tenths of a millimetre with y growing downwards.\n"
            "Exit status: 0 success (fits: whether or not the design fits), 1 a file could not be\n"
            "read, decoded or written or a thread database or range could not be used, 2 usage error.\n";
