@@ -187,9 +187,8 @@ void CStitches::SaveTajimaHeader(IArchiverStream& stream, const char* label)
 
 void CStitches::PutTajimaData(IArchiverStream& stream)
 {
-    std::vector<uint8_t> data;
+    std::vector<uint8_t> data(std::begin(kStart), std::end(kStart));
     data.reserve(kRecordSize * (static_cast<std::size_t>(m_count) + 2) + 1);
-    AppendBytes(data, kStart);
     for (int i = 0; i < m_count && m_flags[i] != STITCH_END; ++i) {
         switch (m_flags[i]) {
         case STITCH_NORMAL: ConvertStitch(data, i, false); break;
