@@ -8,8 +8,8 @@
 #include "Fundamentals/MemoryStream.h"
 #include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/Stitches.h"
+#include "PeakMemory.h"
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 namespace {
 
@@ -48,13 +48,6 @@ Brodix::CSimpleDesign MakeDesign(int records)
         design.AddStitch(CAbsStitch{PointI{x, y}, colourIndex, CAbsStitch::Normal, false, true});
     }
     return design;
-}
-
-double PeakRssMegabytes()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;   // Linux reports kilobytes
 }
 
 void SaveDstDesign(benchmark::State& state)

@@ -216,23 +216,23 @@ public:
     // ART (Art.cpp)
     [[nodiscard]] int BerninaLoad(IArchiverStream& stream, IZLib* zlib);
 
-    // ---- format writers: Save dispatches to them (<Format>Write.cpp) ----
+    // ---- format writers: Save dispatches to them, each beside its reader ----
     // Each returns a save status of StitchFormats.h. The whole file is made
     // in memory first, so a refusal or a failed codec leaves the output as it was.
     [[nodiscard]] int Save(IArchiverRetriever& retriever, Format format, ISaveInformation* information,
                            ICharEncoding* encoding, ITvkVipCodec* codec);
-    // DST (DstWrite.cpp); the label is the "Filename" of information.
+    // DST (Dst.cpp); the label is the "Filename" of information.
     [[nodiscard]] int TajimaSave(IArchiverRetriever& retriever, ISaveInformation* information, ICharEncoding* encoding);
     void SaveTajimaHeader(IArchiverStream& stream, const char* label);
     void PutTajimaData(IArchiverStream& stream);
     // Appends record index as one DST record, or two when a step exceeds what one holds.
     void ConvertStitch(std::vector<uint8_t>& out, int index, bool jump);
-    // EXP (ExpWrite.cpp) and 10o (10oWrite.cpp)
+    // EXP (Exp.cpp) and 10o (10o.cpp)
     [[nodiscard]] int MelcoSave(IArchiverRetriever& retriever);
     [[nodiscard]] int ToyotaSave(IArchiverRetriever& retriever);
-    // PCS (PcsWrite.cpp)
+    // PCS (Pcs.cpp)
     [[nodiscard]] int DravoSave(IArchiverRetriever& retriever);
-    // TVK (TvkWrite.cpp) and VIP (VipWrite.cpp)
+    // TVK (Tvk.cpp) and VIP (Vip.cpp)
     [[nodiscard]] int TovenrikSave(IArchiverRetriever& retriever, ICharEncoding* encoding, ITvkVipCodec* codec);
     [[nodiscard]] int VIPSave(IArchiverRetriever& retriever, ITvkVipCodec* codec);
 

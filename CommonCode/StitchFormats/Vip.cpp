@@ -1,14 +1,20 @@
-// VIP reader. The TVK layout at version 400, with the colours as scrambled RGB
-// values and a thread catalogue per colour, and long UTF-16 notes at an offset
-// of their own. The scrambler's password is made from three fixed pieces.
+// VIP reader and writer. The TVK layout at version 400, with the colours as
+// scrambled RGB values and a thread catalogue per colour, and long UTF-16
+// notes at an offset of their own. The scrambler's password is made from
+// three fixed pieces.
 #include "StitchFormats/ByteOrder.h"
 #include "StitchFormats/CryptoBlackBox.h"
+#include "StitchFormats/StitchWriting.h"
 #include "StitchFormats/Stitches.h"
 #include "StitchFormats/TvkVipHelpers.h"
 #include <limits>
 #include <vector>
 
+namespace SF = Brodix::StitchFormats;
+
 namespace {
+
+constexpr unsigned kRGBMask = 0x00FF'FFFF;
 
 constexpr unsigned long kColourEntrySize = 4;
 
@@ -63,4 +69,42 @@ int CStitches::VIPLoad(IArchiverStream& stream, ITvkVipCodec* codec)
         SetWideNotes(std::move(notes));
 
     return ReadTvkVipStitchStreams(stream, codec);
+}
+
+// ---- writing ----
+
+int CStitches::VIPSave(IArchiverRetriever& retriever, ITvkVipCodec* codec)
+{
+    IArchiverStream* const output = StitchWriting::OutputOf(retriever);
+    if (output == nullptr)
+        return SF::kSaveStatusNoOutput;
+    if (int const status = PrepareTvkVipHeader(TvkVipHelpers::kVipVersion); status != SF::kSaveStatusOK)
+        return status;
+
+    std::vector<uint8_t> rgb, colourTypes;
+    for (int i = 0; i < m_header.colourCount; ++i) {
+        ByteOrder::PutLe32(rgb, GetColour(i) & kRGBMask);
+        ByteOrder::PutLe32(colourTypes, static_cast<uint32_t>(GetManufacturer(i)));
+    }
+    CryptoBlackBox scrambler;
+    TvkVipHelpers::PrepareVipScrambler(scrambler, *this, CryptoBlackBox::DirEncrypt);
+    scrambler.TransformBuf(reinterpret_cast<char*>(rgb.data()), static_cast<int>(rgb.size()));
+
+    // The header and the notes offset go first as placeholders and again once
+    // the offsets are known.
+    StitchWriting::MemoryStream image;
+    std::vector<uint8_t> notesOffset;
+    ByteOrder::PutLe32(notesOffset, 0);
+    int notesAt = 0;
+    if (!TvkVipHelpers::WriteHeader(image, m_header) || !StitchWriting::WriteAll(image, notesOffset)
+        || !StitchWriting::WriteAll(image, rgb) || !StitchWriting::WriteAll(image, colourTypes)
+        || !TvkVipHelpers::WriteUnicodeCharacters(image, m_wideNotes, notesAt)
+        || !WriteTvkVipStitchStreams(image, codec))
+        return SF::kSaveStatusWriteFailed;
+    image.SetPos(0);
+    TvkVipHelpers::WriteHeader(image, m_header);
+    notesOffset.clear();
+    ByteOrder::PutLe32(notesOffset, static_cast<uint32_t>(notesAt));
+    StitchWriting::WriteAll(image, notesOffset);
+    return StitchWriting::WriteImage(*output, image.Content());
 }

@@ -30,12 +30,7 @@ using StitchFormatsTesting::Win1252Encoding;
 using StitchFormatsTesting::ZLibInflater;
 using MemoryStream = Archivers::MemoryStreamRW<IArchiverStream>;
 
-class MemoryRetriever : public SF::IArchiverRetriever {
-public:
-    IArchiverStream* GetArchiver() override { return &stream; }
-    bool IsArchiverValid() override { return true; }
-    MemoryStream stream;
-};
+using StitchFormatsTesting::MemoryRetriever;
 
 // Where the needle goes down: every stitch, and every colour change that
 // starts a colour with something in it (it stands for that colour's first stitch).
@@ -108,15 +103,6 @@ std::vector<std::filesystem::path> CorpusFiles()
     return files;
 }
 
-class Filename : public SF::ISaveInformation {
-public:
-    explicit Filename(std::wstring name) : m_name(std::move(name)) {}
-    std::wstring GetTextValue(std::wstring const& key) override { return key == L"Filename" ? m_name : L""; }
-
-private:
-    std::wstring m_name;
-};
-
 class WritersRoundTrip : public testing::TestWithParam<SF::Format> {};
 
 TEST_P(WritersRoundTrip, EveryCorpusDesignReadsBackWithItsNeedlePoints)
@@ -141,15 +127,15 @@ TEST_P(WritersRoundTrip, EveryCorpusDesignReadsBackWithItsNeedlePoints)
         ++designs;
         SCOPED_TRACE(path.string());
         MemoryRetriever out;
-        Filename information(path.stem().wstring());
+        StitchFormatsTesting::FilenameInformation information(path.stem().wstring());
         int const status = SF::Save(original, out, target, &information, &encoding, codec.get());
         if (status != SF::kSaveStatusOK) {
             EXPECT_TRUE(RefusalIsJustified(target, status, original, expected)) << "status " << status;
-            EXPECT_TRUE(out.stream.Content().empty());
+            EXPECT_TRUE(out.Written().empty());
             ++refused[status];
             continue;
         }
-        MemoryStream file(out.stream.Content());
+        MemoryStream file(out.Written());
         CSimpleDesign back;
         int const loaded = SF::Load(back, file, 0, target, &encoding, codec.get(), nullptr, nullptr);
         EXPECT_EQ(loaded, 0);

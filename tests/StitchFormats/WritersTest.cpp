@@ -28,13 +28,7 @@ using Bytes = std::vector<uint8_t>;
 using StitchFormatsTesting::Record;
 using StitchFormatsTesting::Records;
 
-class MemoryRetriever : public SF::IArchiverRetriever {
-public:
-    IArchiverStream* GetArchiver() override { return &stream; }
-    bool IsArchiverValid() override { return true; }
-    Bytes const& Written() const { return stream.Content(); }
-    MemoryStream stream;
-};
+using StitchFormatsTesting::MemoryRetriever;
 
 class NoOutput : public SF::IArchiverRetriever {
 public:
@@ -54,15 +48,6 @@ public:
     IArchiverStream* GetArchiver() override { return &stream; }
     bool IsArchiverValid() override { return true; }
     FullStream stream;
-};
-
-class Information : public SF::ISaveInformation {
-public:
-    explicit Information(std::wstring filename) : m_filename(std::move(filename)) {}
-    std::wstring GetTextValue(std::wstring const& name) override { return name == L"Filename" ? m_filename : L""; }
-
-private:
-    std::wstring m_filename;
 };
 
 constexpr CStitch N(int dx, int dy) { return {STITCH_NORMAL, static_cast<int8_t>(dx), static_cast<int8_t>(dy)}; }
@@ -128,7 +113,7 @@ TEST(DstWriter, HeaderLinesAndTheLabel)
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);
         MemoryRetriever out;
-        Information information(c.filename != nullptr ? c.filename : L"");
+        StitchFormatsTesting::FilenameInformation information(c.filename != nullptr ? c.filename : L"");
         ASSERT_EQ(stitches.TajimaSave(out, c.filename != nullptr ? &information : nullptr,
                                       c.encoding ? &encoding : nullptr),
                   SF::kSaveStatusOK);
@@ -142,36 +127,71 @@ TEST(DstWriter, HeaderLinesAndTheLabel)
     }
 }
 
-TEST(DstWriter, RecordEncodings)
+// DST data between the start jump and the end record.
+Bytes Dst(Bytes const& data)
+{
+    Bytes file = kDstStart;
+    file.insert(file.end(), data.begin(), data.end());
+    file.insert(file.end(), kDstEnd.begin(), kDstEnd.end());
+    return file;
+}
+
+// What the DST (after its header), EXP or 10o writer makes of the records.
+Bytes Encoded(SF::Format format, std::vector<CStitch> const& records)
+{
+    CStitches stitches(1);
+    Fill(stitches, records);
+    MemoryRetriever out;
+    int const status = format == SF::FormatDST   ? stitches.TajimaSave(out, nullptr, nullptr)
+                       : format == SF::FormatEXP ? stitches.MelcoSave(out)
+                                                 : stitches.ToyotaSave(out);
+    EXPECT_EQ(status, SF::kSaveStatusOK);
+    Bytes const& file = out.Written();
+    return format == SF::FormatDST && file.size() >= kDstHeader ? Slice(file, kDstHeader, file.size()) : file;
+}
+
+TEST(Writers, RecordEncodings)
 {
     struct Case {
+        SF::Format format;
         char const* name;
         std::vector<CStitch> records;
-        Bytes data;   // between the start jump and the end record
+        Bytes file;
     } const cases[] = {
-        {"x +1", {N(1, 0)}, {0x01, 0x00, 0x03}},
-        {"y +1", {N(0, 1)}, {0x80, 0x00, 0x03}},
-        {"x -1, y -1", {N(-1, -1)}, {0x42, 0x00, 0x03}},
-        {"largest jump", {J(121, -121)}, {0x55, 0x55, 0x97}},
-        {"largest stitch", {N(-121, 121)}, {0xAA, 0xAA, 0x2B}},
-        {"127 as a jump and a stitch", {N(127, 0)}, {0x04, 0x08, 0x87, 0x05, 0x08, 0x07}},
-        {"-128 as two jumps", {J(-128, 0)}, {0x0A, 0x04, 0x8B, 0x0A, 0x04, 0x8B}},
-        {"colour change", {N(1, 0), kColour}, {0x01, 0x00, 0x03, 0x00, 0x00, 0xC3}},
-        {"stop", {N(1, 0), kStop}, {0x01, 0x00, 0x03, 0x00, 0x00, 0xC3}},
-        {"trim", {N(1, 0), kTrim}, {0x01, 0x00, 0x03, 0x00, 0x01, 0x83, 0x01, 0x02, 0x83, 0x02, 0x00, 0x83}},
-        {"nothing after the end", {N(1, 0), kEnd, N(1, 0)}, {0x01, 0x00, 0x03}},
-        {"unknown kind", {N(1, 0), {0x83, 5, 5}}, {0x01, 0x00, 0x03}},
+        {SF::FormatDST, "x +1", {N(1, 0)}, Dst({0x01, 0x00, 0x03})},
+        {SF::FormatDST, "y +1", {N(0, 1)}, Dst({0x80, 0x00, 0x03})},
+        {SF::FormatDST, "x -1, y -1", {N(-1, -1)}, Dst({0x42, 0x00, 0x03})},
+        {SF::FormatDST, "largest jump", {J(121, -121)}, Dst({0x55, 0x55, 0x97})},
+        {SF::FormatDST, "largest stitch", {N(-121, 121)}, Dst({0xAA, 0xAA, 0x2B})},
+        {SF::FormatDST, "127 as a jump and a stitch", {N(127, 0)}, Dst({0x04, 0x08, 0x87, 0x05, 0x08, 0x07})},
+        {SF::FormatDST, "-128 as two jumps", {J(-128, 0)}, Dst({0x0A, 0x04, 0x8B, 0x0A, 0x04, 0x8B})},
+        {SF::FormatDST, "colour change", {N(1, 0), kColour}, Dst({0x01, 0x00, 0x03, 0x00, 0x00, 0xC3})},
+        {SF::FormatDST, "stop", {N(1, 0), kStop}, Dst({0x01, 0x00, 0x03, 0x00, 0x00, 0xC3})},
+        {SF::FormatDST, "trim", {N(1, 0), kTrim},
+         Dst({0x01, 0x00, 0x03, 0x00, 0x01, 0x83, 0x01, 0x02, 0x83, 0x02, 0x00, 0x83})},
+        {SF::FormatDST, "nothing after the end", {N(1, 0), kEnd, N(1, 0)}, Dst({0x01, 0x00, 0x03})},
+        {SF::FormatDST, "unknown kind", {N(1, 0), {0x83, 5, 5}}, Dst({0x01, 0x00, 0x03})},
+
+        {SF::FormatEXP, "stitch", {N(5, -3)}, {0x05, 0xFD}},
+        {SF::FormatEXP, "jump", {J(10, 0)}, {0x80, 0x04, 0x0A, 0x00}},
+        {SF::FormatEXP, "colour change", {kColour, N(1, 1)}, {0x80, 0x01, 0x00, 0x00, 0x01, 0x01}},
+        {SF::FormatEXP, "stop", {kStop, N(1, 1)}, {0x80, 0x01, 0x00, 0x00, 0x01, 0x01}},
+        {SF::FormatEXP, "trim", {kTrim}, {0x80, 0x04, 0xFC, 0x00, 0x80, 0x04, 0x02, 0x00, 0x80, 0x04, 0x02, 0x00}},
+        {SF::FormatEXP, "-128 in x as two stitches", {N(-128, 6)}, {0xC0, 0x03, 0xC0, 0x03}},
+        {SF::FormatEXP, "-128 in x as two jumps", {J(-128, -7)}, {0x80, 0x04, 0xC0, 0xFD, 0x80, 0x04, 0xC0, 0xFC}},
+        {SF::FormatEXP, "no colour change after the last move", {N(1, 1), kColour, kStop, kEnd}, {0x01, 0x01}},
+        {SF::FormatEXP, "nothing after the end", {N(1, 1), kEnd, N(2, 2)}, {0x01, 0x01}},
+
+        {SF::Format10o, "stitch, x negative", {N(-10, 5)}, {0xA0, 0x05, 0x0A}},
+        {SF::Format10o, "jump, y negative", {J(3, -4)}, {0xD0, 0x04, 0x03}},
+        {SF::Format10o, "largest magnitudes", {N(-128, -128), J(127, 127)}, {0xE0, 0x80, 0x80, 0x90, 0x7F, 0x7F}},
+        {SF::Format10o, "commands", {kTrim, kStop, kColour}, {0x81, 0, 0, 0x82, 0, 0, 0x85, 0, 0}},
+        {SF::Format10o, "nothing after the end", {N(1, 2), kEnd, N(1, 2)}, {0x80, 0x02, 0x01, 0x87, 0, 0}},
+        {SF::Format10o, "unknown kind", {{0x83, 1, 1}, N(0, 0)}, {0x80, 0, 0}},
     };
     for (Case const& c : cases) {
-        SCOPED_TRACE(c.name);
-        CStitches stitches(1);
-        Fill(stitches, c.records);
-        MemoryRetriever out;
-        ASSERT_EQ(stitches.TajimaSave(out, nullptr, nullptr), SF::kSaveStatusOK);
-        Bytes expected = kDstStart;
-        expected.insert(expected.end(), c.data.begin(), c.data.end());
-        expected.insert(expected.end(), kDstEnd.begin(), kDstEnd.end());
-        EXPECT_EQ(Slice(out.Written(), kDstHeader, out.Written().size()), expected);
+        SCOPED_TRACE(std::string(SF::FormatName(c.format)) + ": " + c.name);
+        EXPECT_EQ(Encoded(c.format, c.records), c.file);
     }
 }
 
@@ -191,33 +211,6 @@ TEST(DstWriter, ReadsBackWithTheTrimAndTheSplitStep)
 
 // ---- EXP ----
 
-TEST(ExpWriter, PairEncodings)
-{
-    struct Case {
-        char const* name;
-        std::vector<CStitch> records;
-        Bytes file;
-    } const cases[] = {
-        {"stitch", {N(5, -3)}, {0x05, 0xFD}},
-        {"jump", {J(10, 0)}, {0x80, 0x04, 0x0A, 0x00}},
-        {"colour change", {kColour, N(1, 1)}, {0x80, 0x01, 0x00, 0x00, 0x01, 0x01}},
-        {"stop", {kStop, N(1, 1)}, {0x80, 0x01, 0x00, 0x00, 0x01, 0x01}},
-        {"trim", {kTrim}, {0x80, 0x04, 0xFC, 0x00, 0x80, 0x04, 0x02, 0x00, 0x80, 0x04, 0x02, 0x00}},
-        {"-128 in x as two stitches", {N(-128, 6)}, {0xC0, 0x03, 0xC0, 0x03}},
-        {"-128 in x as two jumps", {J(-128, -7)}, {0x80, 0x04, 0xC0, 0xFD, 0x80, 0x04, 0xC0, 0xFC}},
-        {"no colour change after the last move", {N(1, 1), kColour, kStop, kEnd}, {0x01, 0x01}},
-        {"nothing after the end", {N(1, 1), kEnd, N(2, 2)}, {0x01, 0x01}},
-    };
-    for (Case const& c : cases) {
-        SCOPED_TRACE(c.name);
-        CStitches stitches(1);
-        Fill(stitches, c.records);
-        MemoryRetriever out;
-        ASSERT_EQ(stitches.MelcoSave(out), SF::kSaveStatusOK);
-        EXPECT_EQ(out.Written(), c.file);
-    }
-}
-
 TEST(ExpWriter, ATrimAfterAStitchReadsBackAsATrimAndThreeJumps)
 {
     CStitches stitches(1);
@@ -230,32 +223,6 @@ TEST(ExpWriter, ATrimAfterAStitchReadsBackAsATrimAndThreeJumps)
         {STITCH_NORMAL, -5, 0}, {STITCH_END, 0, 0},
     };
     EXPECT_EQ(ReadBack(out.Written(), SF::FormatEXP), expected);
-}
-
-// ---- 10o ----
-
-TEST(ToyotaWriter, RecordEncodings)
-{
-    struct Case {
-        char const* name;
-        std::vector<CStitch> records;
-        Bytes file;
-    } const cases[] = {
-        {"stitch, x negative", {N(-10, 5)}, {0xA0, 0x05, 0x0A}},
-        {"jump, y negative", {J(3, -4)}, {0xD0, 0x04, 0x03}},
-        {"largest magnitudes", {N(-128, -128), J(127, 127)}, {0xE0, 0x80, 0x80, 0x90, 0x7F, 0x7F}},
-        {"commands", {kTrim, kStop, kColour}, {0x81, 0, 0, 0x82, 0, 0, 0x85, 0, 0}},
-        {"nothing after the end", {N(1, 2), kEnd, N(1, 2)}, {0x80, 0x02, 0x01, 0x87, 0, 0}},
-        {"unknown kind", {{0x83, 1, 1}, N(0, 0)}, {0x80, 0, 0}},
-    };
-    for (Case const& c : cases) {
-        SCOPED_TRACE(c.name);
-        CStitches stitches(1);
-        Fill(stitches, c.records);
-        MemoryRetriever out;
-        ASSERT_EQ(stitches.ToyotaSave(out), SF::kSaveStatusOK);
-        EXPECT_EQ(out.Written(), c.file);
-    }
 }
 
 // ---- PCS ----

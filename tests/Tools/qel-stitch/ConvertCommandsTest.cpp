@@ -32,6 +32,21 @@ std::string Contents(std::string const& path)
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
+// A VP3 file of count colours, one stitch each, the colour i being colourOf(i).
+std::string WriteColours(TestFolder const& folder, std::string const& name, int count, unsigned (*colourOf)(int))
+{
+    Brodix::CSimpleDesign design;
+    for (int i = 0; i < count; ++i) {
+        Brodix::ColourData colour = Brodix::ColourData::Default();
+        colour.colours[0] = colourOf(i);
+        design.AddColourStitch(colour, {i, 0}, false);
+        design.AddStitch(Brodix::CAbsStitch{{i, 5}, i, Brodix::CAbsStitch::Normal, false, true});
+    }
+    auto const saved = Brodix::DesignFiles::SaveDesign(design, Brodix::DesignFiles::FileFormat::VP3, {});
+    EXPECT_TRUE(saved.Saved());
+    return folder.Write(name, std::string(saved.bytes.begin(), saved.bytes.end()));
+}
+
 int CountNeedlePoints(std::string const& path)
 {
     Result const dumped = RunTool({"dump", path});
@@ -105,17 +120,7 @@ TEST(QelStitchConvert, RefusesWhatTheFormatCannotHoldAndWritesNothing)
 {
     TestFolder folder;
     // 120 colours, one stitch each: more than DST holds.
-    Brodix::CSimpleDesign many;
-    for (int i = 0; i < 120; ++i) {
-        Brodix::ColourData colour = Brodix::ColourData::Default();
-        colour.colours[0] = static_cast<unsigned>(i * 2);
-        many.AddColourStitch(colour, {i, 0}, false);
-        many.AddStitch(Brodix::CAbsStitch{{i, 5}, i, Brodix::CAbsStitch::Normal, false, true});
-    }
-    auto const saved = Brodix::DesignFiles::SaveDesign(many, Brodix::DesignFiles::FileFormat::VP3, {});
-    ASSERT_TRUE(saved.Saved());
-    std::string const colours =
-        folder.Write("colours.vp3", std::string(saved.bytes.begin(), saved.bytes.end()));
+    std::string const colours = WriteColours(folder, "colours.vp3", 120, [](int i) { return unsigned(i) * 2; });
 
     struct Case {
         std::vector<std::string> args;
@@ -149,16 +154,7 @@ TEST(QelStitchConvert, RefusesWhatTheFormatCannotHoldAndWritesNothing)
 TEST(QelStitchConvert, NamesThePcsPaletteWhenColoursAreMapped)
 {
     TestFolder folder;
-    Brodix::CSimpleDesign many;
-    for (int i = 0; i < 20; ++i) {
-        Brodix::ColourData colour = Brodix::ColourData::Default();
-        colour.colours[0] = static_cast<unsigned>(i * 0x0A0B0C);
-        many.AddColourStitch(colour, {i, 0}, false);
-        many.AddStitch(Brodix::CAbsStitch{{i, 5}, i, Brodix::CAbsStitch::Normal, false, true});
-    }
-    auto const saved = Brodix::DesignFiles::SaveDesign(many, Brodix::DesignFiles::FileFormat::VP3, {});
-    ASSERT_TRUE(saved.Saved());
-    std::string const in = folder.Write("many.vp3", std::string(saved.bytes.begin(), saved.bytes.end()));
+    std::string const in = WriteColours(folder, "many.vp3", 20, [](int i) { return unsigned(i) * 0x0A0B0C; });
     Result const r = RunTool({"convert", in, folder.Path() + "/many.pcs"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("many.pcs (PCS): note: PCS holds 15 colours; the design's 20 were mapped to the nearest"),
