@@ -52,7 +52,8 @@ int CountNeedlePoints(std::string const& path)
     Result const dumped = RunTool({"dump", path});
     EXPECT_EQ(dumped.status, 0) << dumped.err;
     int points = 0;
-    for (auto const& s : nlohmann::json::parse(dumped.out)["stitches"])
+    nlohmann::json const design = nlohmann::json::parse(dumped.out);
+    for (auto const& s : design["stitches"])
         points += s[0] == 0 || s[0] == 2;
     return points;
 }
