@@ -18,8 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, std::size_t size)
     unsigned int const status = vp3.ReadFromMemory(Vp3::CDesignHolder(&designs), data, size, {0, 0}, true);
     if (!Vp3::Private::IsCriticalError(status)) {
         Brodix::CSimpleDesign merged;
-        for (auto const& design : designs)
-            Brodix::CSimpleDesign::MergeDesign(merged, *design, true, false);
+        Brodix::CSimpleDesign::MergeDesigns(merged, designs, true, false);
         void* buffer = nullptr;
         unsigned long written = 0;
         if (vp3.WriteToMemory(Vp3::CDesignHolder(merged), buffer, written, {0, 0}, true) == Vp3::kStatusOK)

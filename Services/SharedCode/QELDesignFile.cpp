@@ -64,9 +64,7 @@ bool QELDesignFile::loadData(std::vector<unsigned char> const* data, std::string
                                                           data->size(), CommonTypes::PointI{0, 0}, true);
         if (!AcceptedReadResult(result))
             return false;
-        for (auto const& loaded : designs)
-            if (loaded)
-                CSimpleDesign::MergeDesign(design, *loaded, true, false);
+        CSimpleDesign::MergeDesigns(design, designs, true, false);
     }
     m_design.reset(design.Clone());
     return true;

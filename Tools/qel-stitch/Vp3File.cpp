@@ -65,8 +65,7 @@ bool LoadVp3Design(std::vector<unsigned char> const& bytes, DesignFile& out, std
         return false;
     }
     auto merged = std::make_shared<Brodix::CSimpleDesign>();
-    for (auto const& design : designs)
-        Brodix::CSimpleDesign::MergeDesign(*merged, *design, true, false);
+    Brodix::CSimpleDesign::MergeDesigns(*merged, designs, true, false);
     if (status != Vp3::kStatusOK)
         out.details.emplace_back("skipped", "blocks this reader does not know (status " + std::to_string(status) + ")");
     out.design = std::move(merged);
