@@ -32,7 +32,9 @@ bool SameThread(ColourData const& a, ColourData const& b)
 
 } // namespace
 
-CSimpleDesign::CSimpleDesign() { m_stitches.reserve(1024); }
+// Nothing is reserved up front: a file of many small designs costs what they
+// hold, and loaders that know their count reserve it (ReserveStitches).
+CSimpleDesign::CSimpleDesign() = default;
 
 void CSimpleDesign::ClearOtherData() { m_notes.clear(); }
 

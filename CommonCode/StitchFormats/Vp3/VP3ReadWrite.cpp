@@ -230,8 +230,11 @@ unsigned int CVP3ReadWrite::ReadDesigns(std::vector<std::shared_ptr<IDesign>>& t
     targets.reserve(extracted.size());
     for (auto& design : extracted) {
         OffsetDesign(*design, offset);
-        if (design->GetStitchCount() > 0 && !(cleanup && StartsAt(*design, offset))) {
-            // A copy into a new design would be this very design: hand it over instead.
+        // Clean-up keeps nothing of an empty design, not even its notes.
+        if (cleanup && design->GetStitchCount() == 0)
+            design->SetDesignNotes({});
+        if (!(cleanup && StartsAt(*design, offset))) {
+            // A transfer into a new design would give this very design: hand it over instead.
             targets.push_back(std::move(design));
             continue;
         }
