@@ -16,6 +16,8 @@ namespace Brodix::Vp3Lib {
 namespace {
 
 constexpr char kMagic[] = {'%', 'q', 'e', 'l', '%'};
+// The only format version there is; a file with another is not read.
+constexpr unsigned char kFormatVersion = 0;
 
 // Owns a FILE for one call.
 struct FileCloser {
@@ -158,7 +160,7 @@ unsigned int CVP3ReadWrite::WriteDesigns(std::vector<std::shared_ptr<IDesign>> c
 unsigned int CVP3ReadWrite::SerializeWrite(IArchiverStream& stream) const
 {
     Write(stream, kMagic, sizeof kMagic);
-    Write(stream, m_formatVersion);
+    Write(stream, kFormatVersion);
     Write(stream, &m_producer);
     return m_root->SerializeWrite(stream);
 }
@@ -253,8 +255,9 @@ unsigned int CVP3ReadWrite::SerializeRead(IArchiverStream& stream, unsigned char
     Read(stream, magic, sizeof magic);
     if (std::memcmp(magic, kMagic, sizeof kMagic) != 0)
         return kStatusBadMagic;
-    Read(stream, m_formatVersion);
-    if (m_formatVersion != 0)
+    unsigned char version = 0;
+    Read(stream, version);
+    if (version != kFormatVersion)
         return kStatusNoDesign;
     Read(stream, &m_producer);
 

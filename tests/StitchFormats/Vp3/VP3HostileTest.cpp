@@ -1,10 +1,12 @@
-// The VP3 reader on input made to cost: many designs with notes.
+// The VP3 reader and writer on input made to cost: many designs with notes,
+// and a file whose format-version byte is not ours.
 #include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
 #include "Vp3TestBytes.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,6 +63,38 @@ TEST(Vp3Hostile, NotesOfManyDesignsMergeInLinearTime)
     ASSERT_EQ(designs.size(), 1u);
     EXPECT_EQ(designs[0]->GetDesignNotes(), Joined(note, kDesigns));
     EXPECT_EQ(designs[0]->GetColourCount(), kDesigns);
+}
+
+// A file with a format-version byte of its own is refused, and the object
+// that refused it still writes files that every reader takes: the byte it
+// writes is always 0, never the one it last read.
+TEST(Vp3Hostile, WritesVersionZeroAfterReadingAnotherVersion)
+{
+    constexpr std::size_t kVersionByte = 5;   // right after "%qel%"
+    Bytes foreign = File({OneStitchDesign(L"")});
+    ASSERT_EQ(foreign[kVersionByte], 0);
+    foreign[kVersionByte] = 7;
+
+    CVP3ReadWrite vp3;
+    CSimpleDesign read;
+    EXPECT_EQ(vp3.ReadFromMemory(CDesignHolder(&read), foreign.data(), foreign.size(), {0, 0}, true),
+              kStatusNoDesign);
+
+    CSimpleDesign design;
+    design.AddColourStitch(ColourData::Default(), {0, 0}, false);
+    design.AddStitch(CAbsStitch{{10, 5}, 0, CAbsStitch::Normal, false, true});
+    void* buffer = nullptr;
+    unsigned long size = 0;
+    ASSERT_EQ(vp3.WriteToMemory(CDesignHolder(design), buffer, size, {0, 0}, true), kStatusOK);
+    Bytes const written(static_cast<unsigned char*>(buffer), static_cast<unsigned char*>(buffer) + size);
+    std::free(buffer);
+    ASSERT_GT(written.size(), kVersionByte);
+    EXPECT_EQ(written[kVersionByte], 0);
+
+    CVP3ReadWrite reader;
+    CSimpleDesign back;
+    EXPECT_EQ(reader.ReadFromMemory(CDesignHolder(&back), written.data(), written.size(), {0, 0}, true), kStatusOK);
+    EXPECT_EQ(back.GetStitchCount(), design.GetStitchCount());
 }
 
 } // namespace
