@@ -229,6 +229,9 @@ int PESLoad::ReadBlock(int index, unsigned long& position)
 
     if (status != kStatusOk)
         return status;
+    // Without the move back to its start, every later block would be misplaced.
+    if (decoded.HasOverflowed())
+        return kStatusRefused;
     AddColours(index, colourList);
     return kStatusOk;
 }
