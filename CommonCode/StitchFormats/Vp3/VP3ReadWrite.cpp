@@ -215,6 +215,9 @@ unsigned int CVP3ReadWrite::ReadDesign(IDesign& target, IArchiverStream& stream,
     extracted.ReserveStitches(m_root->RecordsUpperBound());
     if (!m_root->ExtractStitchData(extracted))
         status = kStatusBadData;
+    // The objects read are of no use once extracted; a file of many designs
+    // holds several times its size in them.
+    m_root->CleanSubclasses();
     OffsetDesign(extracted, offset);
     Transfer(extracted, target, offset, cleanup);
     return status;
@@ -228,6 +231,7 @@ unsigned int CVP3ReadWrite::ReadDesigns(std::vector<std::shared_ptr<IDesign>>& t
         return status;
     std::vector<std::shared_ptr<IDesign>> extracted;
     bool const ok = m_root->ExtractStitchDataMulti(extracted);
+    m_root->CleanSubclasses();
     targets.clear();
     targets.reserve(extracted.size());
     for (auto& design : extracted) {

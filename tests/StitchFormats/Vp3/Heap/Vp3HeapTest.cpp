@@ -95,8 +95,11 @@ TEST(Vp3Heap, ReadsOfEmptyBlocksCostASmallMultipleOfTheFile)
             std::size_t const many = PeakHeapOf([&] {
                 std::vector<std::shared_ptr<IDesign>> designs;
                 CVP3ReadWrite vp3;
+                std::size_t const before = g_inUse.load();
                 EXPECT_LE(vp3.ReadFromMemory(CDesignHolder(&designs), c.file.data(), c.file.size(), {0, 0}, cleanup),
                           kStatusUnreadable);
+                // The objects read are let go once the designs are out.
+                EXPECT_LT(g_inUse.load() - before, 2 * c.file.size()) << "held after the read";
                 CSimpleDesign merged;
                 CSimpleDesign::MergeDesigns(merged, designs, true, false);
             });
