@@ -7,18 +7,18 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# One line per fuzz target: its name, its seconds, then its seed folders under
-# ../shared/corpus. A folder written "format:DIR" has each file prefixed with
+# One line per fuzz target: its name, its seconds, its longest input in bytes,
+# then its seed folders under ../shared/corpus. A folder written "format:DIR" has each file prefixed with
 # the Format byte of DIR's extension, for targets that read the format from
 # their first input byte; "vp3:DIR" has each file that qel-stitch reads
 # converted to VP3 by our own writer (the corpus holds no VP3 files).
 # "dhv:DIR" wraps each SHV file of DIR as the body of a two-design DHV file
 # (with its Format byte), as there are no DHV samples either.
 targets=(
-  "fuzz_stitch_formats 30 format:dst format:exp format:xxx format:10o format:jef format:sew format:pcs format:pec format:pes format:shv dhv:shv format:tvk format:vip format:art"
-  "fuzz_vp3 30 vp3:dst vp3:exp vp3:xxx vp3:10o vp3:jef vp3:sew vp3:pcs vp3:pec vp3:pes vp3:shv vp3:tvk vp3:vip vp3:art"
-  "fuzz_brother 20 format:pes format:pec"
-  "fuzz_machine_link 10 vp3:dst vp3:pes"
+  "fuzz_stitch_formats 30 2048 format:dst format:exp format:xxx format:10o format:jef format:sew format:pcs format:pec format:pes format:shv dhv:shv format:tvk format:vip format:art"
+  "fuzz_vp3 30 4096 vp3:dst vp3:exp vp3:xxx vp3:10o vp3:jef vp3:sew vp3:pcs vp3:pec vp3:pes vp3:shv vp3:tvk vp3:vip vp3:art"
+  "fuzz_brother 20 4096 format:pes format:pec"
+  "fuzz_machine_link 10 4096 vp3:dst vp3:pes"
 )
 
 # Format values by extension, as the engine numbers them.
@@ -28,14 +28,14 @@ declare -A format_byte=(
 )
 
 corpus=../shared/corpus
-# Longer inputs are cut to this length: headers and tables sit near the start,
-# and an execution costs about what its input holds. At 4 KiB every target runs
-# well over a thousand inputs a second; at 64 KiB the format engine ran a few
-# hundred. The seeds of fuzz/seeds bring back what the cut files reached only
-# past 4 KiB (long moves, many blocks), so the seeds cover as many edges as before.
-max_len=4096
-# No allocation that a 4 KiB input asks for comes near this (the libraries lower
-# their record limit under fuzzing): one that does is a finding, not a slow run.
+# Longer inputs are cut to each target's length: headers and tables sit near
+# the start, and an execution costs about what its input holds. Cut so, every
+# target runs well over a thousand inputs a second; at 64 KiB the format engine
+# ran under a hundred. The seeds of fuzz/seeds bring back what the cut files
+# reached only further in (long moves, many blocks): the seeds cover as many
+# edges as the uncut corpus did.
+# No allocation that so short an input asks for comes near this (the libraries
+# lower their record limit under fuzzing): one that does is a finding.
 malloc_limit_mb=256
 build=build-fuzz
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -99,7 +99,7 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}"
 
 failed=0
 for line in "${targets[@]}"; do
-  read -r name seconds folders <<<"$line"
+  read -r name seconds max_len folders <<<"$line"
   seeds="$build/seeds/$name"
   work="$build/corpus/$name"
   artifacts="$build/artifacts/$name"
