@@ -111,9 +111,7 @@ LoadResult LoadVp3(std::span<unsigned char const> bytes)
     if (!GivesDesigns(status))
         return result;
     auto merged = std::make_shared<CSimpleDesign>();
-    for (auto const& design : designs)
-        if (design)
-            CSimpleDesign::MergeDesign(*merged, *design, true, false);
+    CSimpleDesign::MergeDesigns(*merged, designs, true, false);
     if (status != Vp3Lib::kStatusOK) {
         result.skippedBlocks = true;
         result.details.emplace_back("skipped",

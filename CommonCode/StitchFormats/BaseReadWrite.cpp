@@ -139,8 +139,7 @@ void CBaseReadWrite::CenterDesigns()
 
 void CBaseReadWrite::GetDesign(IDesign& out) const
 {
-    for (auto const& design : m_designs)
-        CSimpleDesign::MergeDesign(out, *design, true, false);
+    CSimpleDesign::MergeDesigns(out, m_designs, true, false);
 }
 
 void CBaseReadWrite::GetDesigns(DesignList& out) const

@@ -350,10 +350,16 @@ int PESLoad::Run(Brodix::StitchFormats::ICharEncoding* encoding)
         return kStatusRefused;
 
     m_blocks = std::make_unique<Block[]>(static_cast<std::size_t>(m_blockCount));
+    // The record limit holds for the whole file, as in every other reader,
+    // not only for each of up to 65,535 blocks.
+    long long records = 0;
     for (int i = 0; i < m_blockCount; ++i) {
         status = ReadBlock(i, position);
         if (status != kStatusOk)
             return status;
+        records += m_blocks[i].records.GetCount();
+        if (records > CStitches::kMaxStitchCount)
+            return kStatusRefused;
     }
     BuildDesigns(encoding);
     return kStatusOk;

@@ -519,4 +519,54 @@ TEST(PesReader, CorpusFilesLoad)
     }
 }
 
+// A block may hold up to the record limit, and so may the whole file, but
+// no more: two blocks of 2.6 million records each are refused.
+TEST(PesReader, RecordLimitHoldsForTheWholeFile)
+{
+    // Stitches of +2047 and -2048 units along x, each split into 26 records.
+    Bytes codes;
+    for (int i = 0; i < 50'000; ++i)
+        codes.insert(codes.end(), {0x87, 0xFF, 0x00, 0x88, 0x00, 0x00});
+    codes.push_back(0xFF);
+    Bytes const file =
+        PesTestImages::EncodePes(Version(30, 300, 130, 0, 2), {Stitching(codes, {1}, 0), Stitching(codes, {1}, 1)});
+    CPESReadWrite reader;
+    EXPECT_EQ(Load(file, reader), 5);
+    EXPECT_TRUE(reader.Designs().empty());
+}
+
+// Every block's design carries the file's notes, and merging the designs
+// into one rescanned the whole text so far for each block: 4,096 blocks of
+// 1,000-character notes took minutes. The test's timeout catches a return.
+TEST(PesReader, NotesOfManyBlocksMergeInLinearTime)
+{
+    constexpr int kSide = 64;   // a custom grid of 64 x 64 cells
+    Header h = Version(60, 300, 130, 0, kSide * kSide);
+    h.custom = true;
+    h.customValues[0] = h.customValues[1] = 650;   // 6,500 units, cells every 100
+    h.customValues[2] = h.customValues[3] = 30;
+    std::string const field(200, 'n');
+    for (auto& text : h.text)
+        text = field;
+    std::vector<Block> blocks;
+    for (int i = 0; i < kSide * kSide; ++i) {
+        Block block = Stitching({0x0A, 0x0A, 0xFF});
+        block.gridColumn = i % kSide;
+        block.gridRow = i / kSide;
+        blocks.push_back(block);
+    }
+    CPESReadWrite reader;
+    Win1252Encoding encoding;
+    ASSERT_EQ(Load(PesTestImages::EncodePes(h, blocks), reader, &encoding), 0);
+    Brodix::CSimpleDesign merged;
+    reader.GetDesign(merged);
+
+    std::wstring const wideField(field.begin(), field.end());
+    std::wstring const notes = wideField + L" " + wideField + L" " + wideField + L" " + wideField + L" " + wideField;
+    std::wstring expected = notes;
+    for (int i = 1; i < kSide * kSide; ++i)
+        expected += L"\n" + notes;
+    EXPECT_EQ(merged.GetDesignNotes(), expected + L"Settings:");
+}
+
 } // namespace

@@ -36,11 +36,9 @@ bool CPatternCompositeRoot::Load(IDesign const& design, CommonTypes::PointI cons
         CleanSubclasses();
         m_stitchCount = 0;
         m_colourBlockCount = 0;
-        m_notes.clear();
+        m_notes = CMergedNotes();
     }
-    std::wstring const notes = design.GetDesignNotes();
-    if (!notes.empty())
-        m_notes = m_notes.empty() ? notes : MakeMergedNotes(m_notes, notes, true);
+    m_notes.Add(design.GetDesignNotes());
 
     CommonTypes::RectI const rect = design.GetDesignRectangle();
     CommonTypes::PointI const reference = ReferencePoint(design, offset);
@@ -73,7 +71,7 @@ bool CPatternCompositeRoot::Load(IDesign const& design, CommonTypes::PointI cons
 unsigned int CPatternCompositeRoot::SerializeWrite(IArchiverStream& stream) const
 {
     CWriteClassInfoBlock const block(&stream, {kClassRoot, 0, 0, 0});
-    std::wstring const notes = ConvertNewLines(m_notes.c_str(), L"\n");
+    std::wstring const notes = ConvertNewLines(m_notes.Text().c_str(), L"\n");
     Write(stream, &notes);
     Write(stream, m_extentRight);
     Write(stream, m_extentTop);
@@ -96,7 +94,10 @@ unsigned int CPatternCompositeRoot::SerializeWrite(IArchiverStream& stream) cons
 unsigned int CPatternCompositeRoot::SerializeRead(IArchiverStream& stream, unsigned char)
 {
     CleanSubclasses();
-    Read(stream, &m_notes);
+    std::wstring notes;
+    Read(stream, &notes);
+    m_notes = CMergedNotes();
+    m_notes.Add(notes);
     Read(stream, m_extentRight);
     Read(stream, m_extentTop);
     Read(stream, m_extentLeft);
@@ -118,7 +119,7 @@ unsigned int CPatternCompositeRoot::ReadSubclasses(IArchiverStream& stream, int 
 
 bool CPatternCompositeRoot::ExtractStitchData(IDesign& design)
 {
-    AddNotes(m_notes, design);
+    AddNotes(m_notes.Text(), design);
     return ExtractCompositeChildren(
         m_subclasses,
         [&](CPatternCompositeDesign& object) { return object.ExtractStitchData(design, CHiResVector{}); },

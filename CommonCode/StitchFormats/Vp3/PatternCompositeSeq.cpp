@@ -28,22 +28,24 @@ bool CPatternCompositeSeq::ExtractStitchData(IDesign& design, CHiResVector origi
 }
 
 // Like ExtractStitchData, but every design child adds its notes first.
-bool CPatternCompositeSeq::ExtractWithNotes(IDesign& design)
+bool CPatternCompositeSeq::ExtractWithNotes(IDesign& design, CMergedNotes& notes)
 {
     return ExtractCompositeChildren(
         m_subclasses,
         [&](CPatternCompositeDesign& object) {
-            AddNotes(object.Notes(), design);
+            notes.Add(object.Notes());
             return object.ExtractStitchData(design, CHiResVector{});
         },
-        [&](CPatternCompositeSeq& sequence) { return sequence.ExtractWithNotes(design); });
+        [&](CPatternCompositeSeq& sequence) { return sequence.ExtractWithNotes(design, notes); });
 }
 
 bool CPatternCompositeSeq::ExtractStitchDataMulti(std::vector<std::shared_ptr<IDesign>>& designs)
 {
     auto design = std::make_shared<CSimpleDesign>();
     design->ReserveStitches(RecordsUpperBound());
-    bool const ok = ExtractWithNotes(*design);
+    CMergedNotes notes;
+    bool const ok = ExtractWithNotes(*design, notes);
+    design->SetDesignNotes(notes.Text());
     if (design->GetStitchCount() > 0)
         designs.push_back(std::move(design));
     return ok;

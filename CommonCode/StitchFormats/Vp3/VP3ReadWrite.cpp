@@ -16,6 +16,8 @@ namespace Brodix::Vp3Lib {
 namespace {
 
 constexpr char kMagic[] = {'%', 'q', 'e', 'l', '%'};
+// The only format version there is; a file with another is not read.
+constexpr unsigned char kFormatVersion = 0;
 
 // Owns a FILE for one call.
 struct FileCloser {
@@ -158,7 +160,7 @@ unsigned int CVP3ReadWrite::WriteDesigns(std::vector<std::shared_ptr<IDesign>> c
 unsigned int CVP3ReadWrite::SerializeWrite(IArchiverStream& stream) const
 {
     Write(stream, kMagic, sizeof kMagic);
-    Write(stream, m_formatVersion);
+    Write(stream, kFormatVersion);
     Write(stream, &m_producer);
     return m_root->SerializeWrite(stream);
 }
@@ -213,6 +215,9 @@ unsigned int CVP3ReadWrite::ReadDesign(IDesign& target, IArchiverStream& stream,
     extracted.ReserveStitches(m_root->RecordsUpperBound());
     if (!m_root->ExtractStitchData(extracted))
         status = kStatusBadData;
+    // The objects read are of no use once extracted; a file of many designs
+    // holds several times its size in them.
+    m_root->CleanSubclasses();
     OffsetDesign(extracted, offset);
     Transfer(extracted, target, offset, cleanup);
     return status;
@@ -226,12 +231,16 @@ unsigned int CVP3ReadWrite::ReadDesigns(std::vector<std::shared_ptr<IDesign>>& t
         return status;
     std::vector<std::shared_ptr<IDesign>> extracted;
     bool const ok = m_root->ExtractStitchDataMulti(extracted);
+    m_root->CleanSubclasses();
     targets.clear();
     targets.reserve(extracted.size());
     for (auto& design : extracted) {
         OffsetDesign(*design, offset);
-        if (design->GetStitchCount() > 0 && !(cleanup && StartsAt(*design, offset))) {
-            // A copy into a new design would be this very design: hand it over instead.
+        // Clean-up keeps nothing of an empty design, not even its notes.
+        if (cleanup && design->GetStitchCount() == 0)
+            design->SetDesignNotes({});
+        if (!(cleanup && StartsAt(*design, offset))) {
+            // A transfer into a new design would give this very design: hand it over instead.
             targets.push_back(std::move(design));
             continue;
         }
@@ -250,8 +259,9 @@ unsigned int CVP3ReadWrite::SerializeRead(IArchiverStream& stream, unsigned char
     Read(stream, magic, sizeof magic);
     if (std::memcmp(magic, kMagic, sizeof kMagic) != 0)
         return kStatusBadMagic;
-    Read(stream, m_formatVersion);
-    if (m_formatVersion != 0)
+    unsigned char version = 0;
+    Read(stream, version);
+    if (version != kFormatVersion)
         return kStatusNoDesign;
     Read(stream, &m_producer);
 

@@ -104,7 +104,6 @@ private:
     unsigned int ReadDesigns(std::vector<std::shared_ptr<IDesign>>& targets, IArchiverStream& stream,
                              CommonTypes::PointI const& offset, bool cleanup);
 
-    unsigned char m_formatVersion = 0;
     std::wstring m_producer;
     std::unique_ptr<CPatternCompositeRoot> m_root;
 };
