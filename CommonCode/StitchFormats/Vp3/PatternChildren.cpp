@@ -1,10 +1,13 @@
-// The child list of composite objects: each child is made by class ID,
-// reads itself within its own block, and is kept or skipped by its status.
+// The child lists of VP3 objects: each child is made by class ID, reads
+// itself, and is kept or skipped by its status.
 #include "StitchFormats/Vp3/PatternChildren.h"
 
 #include "StitchFormats/Vp3/BlockStream.h"
+#include "StitchFormats/Vp3/EmbText.h"
+#include "StitchFormats/Vp3/EmbeddedSPX.h"
 #include "StitchFormats/Vp3/PatternCompositeDesign.h"
 #include "StitchFormats/Vp3/PatternCompositeSeq.h"
+#include "StitchFormats/Vp3/PatternStitch.h"
 #include "StitchFormats/Vp3/VP3Values.h"
 
 #include <algorithm>
@@ -15,18 +18,42 @@ namespace {
 
 constexpr unsigned long kClassHeaderSize = 7;
 
-// Text, font-character and embedded SPX objects are not read by this
-// library: their blocks count as unexpected classes.
+// The classes of the root's and a sequence's list besides the embedded SPX
+// object, which makes itself (CEmbeddedSPX::CheckAndReadClass).
 std::unique_ptr<CPatternBase> MakeChild(unsigned int classID, int depth)
 {
     switch (classID) {
     case kClassDesign:
         return std::make_unique<CPatternCompositeDesign>();
+    case kClassText:
+        return std::make_unique<CEmbText>();
     case kClassSequence:
         return std::make_unique<CPatternCompositeSeq>(depth);
     default:
         return nullptr;
     }
+}
+
+// Every list ends early, with the larger of its status and 2, when its count
+// runs past the block: what follows are headers of no class.
+bool HeaderFits(IArchiverStream& stream) { return Remaining(stream) >= kClassHeaderSize; }
+
+// Takes the child, or skips its block; false when its status ends the list.
+bool TakeOrSkip(IArchiverStream& stream, CPatternClassHeader const& header, std::unique_ptr<CPatternBase> child,
+                unsigned int childStatus, bool taken, unsigned char precision,
+                std::vector<std::unique_ptr<CPatternBase>>& children, unsigned int& status)
+{
+    if (taken) {
+        child->SetPrecision(precision);
+        children.push_back(std::move(child));
+        status = std::max(status, childStatus);
+        return true;
+    }
+    CPatternBase::SkipClass(stream, header);
+    if (Private::IsCriticalError(childStatus))
+        return false;
+    status = std::max(status, childStatus);
+    return true;
 }
 
 } // namespace
@@ -41,11 +68,11 @@ unsigned int ReadCompositeChildren(IArchiverStream& stream, unsigned short count
 {
     unsigned int status = kStatusOK;
     for (unsigned short i = 0; i < count; ++i) {
-        // A child list that runs past the block holds headers of no class.
-        if (Remaining(stream) < kClassHeaderSize)
+        if (!HeaderFits(stream))
             return std::max(status, kStatusUnexpectedClass);
         CPatternClassHeader header;
         CPatternBase::ReadClassInfo(stream, header);
+        CBlockStream childStream(stream, header.endPosition);
         std::unique_ptr<CPatternBase> child = MakeChild(header.classID, depth);
         unsigned int childStatus = kStatusUnexpectedClass;
         if (child != nullptr && header.version != 0) {
@@ -53,41 +80,90 @@ unsigned int ReadCompositeChildren(IArchiverStream& stream, unsigned short count
         } else if (header.classID == kClassSequence && depth > kMaxNestingDepth) {
             childStatus = kStatusUnreadable;
         } else if (child != nullptr) {
-            CBlockStream childStream(stream, header.endPosition);
             childStatus = child->SerializeRead(childStream, header.version);
-            if (!Private::IsCriticalError(childStatus) && HasRequiredDirectSubclassCount(child.get())) {
-                child->SetPrecision(parent.Precision());
-                children.push_back(std::move(child));
-                status = std::max(status, childStatus);
-                continue;
-            }
+        } else {
+            childStatus = CEmbeddedSPX::CheckAndReadClass(childStream, header, child);
         }
-        CPatternBase::SkipClass(stream, header);
-        if (Private::IsCriticalError(childStatus))
+        bool const taken = child != nullptr && !Private::IsCriticalError(childStatus)
+                           && HasRequiredDirectSubclassCount(child.get());
+        if (!TakeOrSkip(stream, header, std::move(child), childStatus, taken, parent.Precision(), children, status))
             return status;
-        status = std::max(status, childStatus);
+    }
+    return status;
+}
+
+unsigned int ReadChildrenOfClass(IArchiverStream& stream, unsigned short count, CPatternBase const& parent,
+                                 std::vector<std::unique_ptr<CPatternBase>>& children, unsigned int classID,
+                                 std::function<std::unique_ptr<CPatternBase>()> const& make)
+{
+    // Stitch blocks are read within their parent, not within their stored
+    // length: some writers leave the thread strings out of that length.
+    // Composites are read within their own block.
+    bool const composite = classID != kClassStitch;
+    unsigned int status = kStatusOK;
+    for (unsigned short i = 0; i < count; ++i) {
+        if (!HeaderFits(stream))
+            return std::max(status, kStatusUnexpectedClass);
+        CPatternClassHeader header;
+        CPatternBase::ReadClassInfo(stream, header);
+        std::unique_ptr<CPatternBase> child;
+        unsigned int childStatus = kStatusUnexpectedClass;
+        if (header.classID == classID && header.version != 0) {
+            childStatus = kStatusUnreadable;
+        } else if (header.classID == classID && composite) {
+            CBlockStream childStream(stream, header.endPosition);
+            child = make();
+            childStatus = child->SerializeRead(childStream, header.version);
+        } else if (header.classID == classID) {
+            child = make();
+            childStatus = child->SerializeRead(stream, header.version);
+        }
+        // A block that is taken ends at its last field.
+        bool const taken =
+            child != nullptr && childStatus == kStatusOK && (!composite || HasRequiredDirectSubclassCount(child.get()));
+        if (!TakeOrSkip(stream, header, std::move(child), childStatus, taken, parent.Precision(), children, status))
+            return status;
     }
     return status;
 }
 
 bool ExtractCompositeChildren(std::vector<std::unique_ptr<CPatternBase>>& children,
-                              std::function<bool(CPatternCompositeDesign&)> const& onDesign,
-                              std::function<bool(CPatternCompositeSeq&)> const& onSequence)
+                              CompositeChildHandlers const& handlers)
 {
     for (auto& child : children) {
         bool ok = true;
         switch (child->GetClassID()) {
         case kClassDesign:
-            ok = onDesign(static_cast<CPatternCompositeDesign&>(*child));
+            ok = handlers.design(static_cast<CPatternCompositeDesign&>(*child));
+            break;
+        case kClassText:
+            ok = handlers.text(static_cast<CEmbText&>(*child));
             break;
         case kClassSequence:
-            ok = onSequence(static_cast<CPatternCompositeSeq&>(*child));
+            ok = handlers.sequence(static_cast<CPatternCompositeSeq&>(*child));
+            break;
+        case kClassEmbeddedSPX:
+            ok = handlers.spx(static_cast<CEmbeddedSPX&>(*child));
             break;
         default:
             std::fputs("Unhandled class type!\n", stderr);
             break;
         }
         if (!ok)
+            return false;
+    }
+    return true;
+}
+
+bool ExtractStitchBlocks(std::vector<std::unique_ptr<CPatternBase>>& children, IDesign& design, CHiResVector origin,
+                         CMatrix2x2 const& transform)
+{
+    for (auto& child : children) {
+        if (child->GetClassID() != kClassStitch)
+            continue;
+        auto& block = static_cast<CPatternStitch&>(*child);
+        block.SetTransform(transform);
+        if (block.GetStitchData_Begin() != block.GetStitchData_End() && !block.ExtractStitchData(design, origin))
             return false;
     }
     return true;

@@ -258,8 +258,9 @@ std::vector<BadInputCase> BadInputCases()
         {"stitch block version 1",
          File({Block(3, DesignBody({Block(5, StitchBlockBody(GoodBlock())), Block(5, StitchBlockBody(GoodBlock()), 1)}))}),
          kStatusUnreadable, 2},
-        {"text object at the root", File({designBlock, Block(0x13, {1, 2, 3})}), kStatusUnexpectedClass, 2},
-        {"embedded SPX at the root", File({Block(0x22, {}), designBlock}), kStatusUnexpectedClass, 2},
+        {"unknown class at the root", File({designBlock, Block(0x7E, {1, 2, 3})}), kStatusUnexpectedClass, 2},
+        {"text block too short for its fields", File({designBlock, Block(0x13, {1, 2, 3})}), kStatusUnreadable, 2},
+        {"SPX block too short for its fields", File({Block(0x22, {}), designBlock}), kStatusUnreadable, 2},
         {"design of version 1", File({Block(3, DesignBody({}), 1), designBlock}), kStatusUnreadable, 2},
         {"colour count 0 ends the design", FileWithBlocks({GoodBlock(), [] {
              auto b = GoodBlock();

@@ -173,7 +173,7 @@ inline ReadOutcomeFiles MakeReadOutcomeFiles()
     StitchBlockFields reserved = good;
     reserved.reserved = 1;
     Bytes const goodDesign = Block(3, DesignBody({Block(5, StitchBlockBody(good))}));
-    return {File({goodDesign}), File({goodDesign, Block(0x13, {1, 2, 3})}), FileWithBlocks({good, reserved}),
+    return {File({goodDesign}), File({goodDesign, Block(0x7E, {1, 2, 3})}), FileWithBlocks({good, reserved}),
             File({})};
 }
 
