@@ -118,9 +118,13 @@ unsigned int ReadChildrenOfClass(IArchiverStream& stream, unsigned short count, 
             child = make();
             childStatus = child->SerializeRead(stream, header.version);
         }
-        // A block that is taken ends at its last field.
-        bool const taken =
-            child != nullptr && childStatus == kStatusOK && (!composite || HasRequiredDirectSubclassCount(child.get()));
+        // A block that is taken ends at its last field. A composite that
+        // skipped a block of its own is still taken, as in the root's list:
+        // dropping it would lose the blocks it could read.
+        bool const taken = child != nullptr
+                           && (composite ? !Private::IsCriticalError(childStatus)
+                                               && HasRequiredDirectSubclassCount(child.get())
+                                         : childStatus == kStatusOK);
         if (!TakeOrSkip(stream, header, std::move(child), childStatus, taken, parent.Precision(), children, status))
             return status;
     }

@@ -27,8 +27,9 @@ unsigned int ReadCompositeChildren(IArchiverStream& stream, unsigned short count
                                    std::vector<std::unique_ptr<CPatternBase>>& children, int depth);
 
 // Reads count child blocks of which only blocks of classID (version 0) are
-// made, by make; a child is taken only when it reads with status 0 and, when
-// it is a composite itself, holds a child. Blocks of another class give 2,
+// made, by make. A stitch block is taken only when it reads with status 0, a
+// composite when its status is not critical and it holds a child. Blocks of
+// another class give 2,
 // of another version 3, and are skipped like the ones not taken. Returns the
 // largest non-critical status met; a critical one ends the list early.
 unsigned int ReadChildrenOfClass(IArchiverStream& stream, unsigned short count, CPatternBase const& parent,
