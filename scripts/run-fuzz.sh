@@ -12,11 +12,13 @@ cd "$(dirname "$0")/.."
 # their first input byte; "vp3:DIR" has each file that qel-stitch reads
 # converted to VP3 by our own writer (the corpus holds no VP3 files).
 # "dhv:DIR" wraps each SHV file of DIR as the body of a two-design DHV file
-# (with its Format byte), as there are no DHV samples either.
+# (with its Format byte), as there are no DHV samples either. "sections:DIR"
+# cuts each TVK or VIP file of DIR into its three compressed sections.
 targets=(
   "fuzz_stitch_formats 30 format:dst format:exp format:xxx format:10o format:jef format:sew format:pcs format:pec format:pes format:shv dhv:shv format:tvk format:vip format:art"
   "fuzz_vp3 30 vp3:dst vp3:exp vp3:xxx vp3:10o vp3:jef vp3:sew vp3:pcs vp3:pec vp3:pes vp3:shv vp3:tvk vp3:vip vp3:art"
   "fuzz_brother 20 format:pes format:pec"
+  "fuzz_tvk_vip_codec 20 sections:tvk sections:vip"
   "fuzz_machine_link 10 vp3:dst vp3:pes"
 )
 
@@ -54,6 +56,26 @@ dhv_prefix() {
   printf '\x05\x00\x64\xff\xce\xce\x1b'
 }
 
+# Writes the three compressed sections of a TVK or VIP file to dir: each runs
+# from its offset (header bytes 20, 24 and 28) to the next larger offset of
+# the other two, or to the end of the file.
+cut_sections() {
+  local file=$1 dir=$2 size start end other i
+  local -a offsets
+  size=$(stat -c %s "$file")
+  read -r -a offsets < <(od -An -t d4 -j 20 -N 12 "$file")
+  for i in 0 1 2; do
+    start=${offsets[$i]:-0}
+    end=$size
+    for other in "${offsets[@]}"; do
+      if (( other > start && other < end )); then end=$other; fi
+    done
+    if (( start >= 0 && end > start )); then
+      tail -c +$((start + 1)) "$file" | head -c $((end - start)) >"$dir/$(basename "$file")-$i"
+    fi
+  done
+}
+
 # Copies the seed folders of one target into dir, adding format bytes where asked.
 prepare_seeds() {
   local dir=$1; shift
@@ -65,6 +87,12 @@ prepare_seeds() {
       for file in "$corpus/$folder"/*; do
         [ -f "$file" ] || continue
         { printf "\\x$(printf %02x "${format_byte[dhv]}")"; dhv_prefix; cat "$file"; } >"$dir/dhv-$(basename "$file")"
+      done
+    elif [[ $folder == sections:* ]]; then
+      folder=${folder#sections:}
+      for file in "$corpus/$folder"/*; do
+        [ -f "$file" ] || continue
+        cut_sections "$file" "$dir"
       done
     elif [[ $folder == vp3:* ]]; then
       folder=${folder#vp3:}

@@ -2,6 +2,7 @@
 #include "Fundamentals/ConsoleLog.h"
 #include "Fundamentals/FindAndReplace.h"
 #include "Fundamentals/TextConversion.h"
+#include "Fundamentals/XdgDataFolders.h"
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
@@ -71,15 +72,6 @@ std::string SuiteFolderIn(std::string const& base)
     return (fs::path(base) / kSuiteFolder / kProductFolder).string();
 }
 
-std::string UserDataHome()
-{
-    std::string dataHome = EnvOrEmpty("XDG_DATA_HOME");
-    if (!dataHome.empty())
-        return dataHome;
-    std::string const home = EnvOrEmpty("HOME");
-    return home.empty() ? std::string() : home + "/.local/share";
-}
-
 // The suite's application-support folder for the user (created on demand)
 // or for the machine; empty when none can be found or made.
 std::string GetPath(PathType type)
@@ -88,29 +80,17 @@ std::string GetPath(PathType type)
         std::string const testFiles = EnvOrEmpty("QEL_COMMONCODE_TESTFILES");
         if (IsReadable(testFiles))
             return testFiles;
-        std::string dataDirs = EnvOrEmpty("XDG_DATA_DIRS");
-        if (dataDirs.empty())
-            dataDirs = "/usr/local/share:/usr/share";
-        std::string_view rest = dataDirs;
-        while (!rest.empty()) {
-            auto const colon = rest.find(':');
-            std::string const entry(rest.substr(0, colon));
-            rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
-            if (entry.empty())
-                continue;
-            std::string const candidate = SuiteFolderIn(entry);
+        for (std::string const& dataDir : Xdg::DataDirsFromEnvironment()) {
+            std::string const candidate = SuiteFolderIn(dataDir);
             if (IsReadable(candidate))
                 return candidate;
         }
-    } else {
-        std::string const dataHome = UserDataHome();
-        if (!dataHome.empty()) {
-            std::string const candidate = SuiteFolderIn(dataHome);
-            std::error_code ignored;
-            fs::create_directories(fs::path(candidate) / "System", ignored);
-            if (IsReadable(candidate))
-                return candidate;
-        }
+    } else if (auto const dataHome = Xdg::DataHomeFromEnvironment()) {
+        std::string const candidate = SuiteFolderIn(*dataHome);
+        std::error_code ignored;
+        fs::create_directories(fs::path(candidate) / "System", ignored);
+        if (IsReadable(candidate))
+            return candidate;
     }
     ConsoleLog("INFO: SettingProvider - couldn't create / find %s folder\n",
                type == PathType::User ? "<UsrAppSupport>" : "<SysAppSupport>");

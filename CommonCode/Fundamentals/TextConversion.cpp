@@ -1,6 +1,7 @@
 #include "Fundamentals/TextConversion.h"
+#include "Fundamentals/Utf8.h"
 #include <array>
-#include <cstdint>
+#include <string_view>
 
 namespace Brodix {
 
@@ -30,39 +31,33 @@ int Win1252ByteFor(char32_t c)
     return -1;
 }
 
+// A byte that does not start a well-formed sequence stands for the code
+// point of the same value (read as Latin-1), so that text in another
+// encoding keeps one character per byte instead of being lost.
 template <typename String>
 String ExpandUtf8Into(std::string const& utf8)
 {
     String out;
     out.reserve(utf8.size());
-    std::size_t i = 0;
-    std::size_t const size = utf8.size();
-    while (i < size) {
-        auto const lead = static_cast<unsigned char>(utf8[i]);
-        std::size_t length = 1;
-        uint32_t code = lead;
-        if ((lead & 0xE0) == 0xC0) {
-            length = 2;
-            code = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3;
-            code = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            code = lead & 0x07;
+    std::string_view rest = utf8;
+    while (!rest.empty()) {
+        if (auto const decoded = Utf8::DecodeOne(rest)) {
+            out.push_back(static_cast<typename String::value_type>(decoded->codePoint));
+            rest.remove_prefix(decoded->length);
+        } else {
+            out.push_back(static_cast<typename String::value_type>(static_cast<unsigned char>(rest.front())));
+            rest.remove_prefix(1);
         }
-        if (length > size - i) {
-            // A sequence cut off by the end of the input: the lead byte stands
-            // for itself and the rest is read byte by byte.
-            length = 1;
-            code = lead;
-        }
-        for (std::size_t k = 1; k < length; ++k)
-            code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        out.push_back(static_cast<typename String::value_type>(code));
-        i += length;
     }
     return out;
+}
+
+bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+char32_t CombineSurrogates(char32_t high, char32_t low)
+{
+    return 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
 }
 
 } // namespace
@@ -111,21 +106,8 @@ std::u32string ExpandUtf8ToU32(std::string const& utf8) { return ExpandUtf8Into<
 
 void AppendUtf8(unsigned int c, std::string& out)
 {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | ((c >> 18) & 0x07)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
+    if (!Utf8::Encode(c, out))
+        out += Utf8::kReplacementBytes;
 }
 
 std::wstring makeWString(std::string const& platformString) { return ExpandUtf8(platformString); }
@@ -140,8 +122,16 @@ std::string makeNSString(wchar_t const* text)
     std::string out;
     if (text == nullptr)
         return out;
-    for (; *text != L'\0'; ++text)
-        AppendUtf8(static_cast<unsigned int>(*text), out);
+    for (; *text != L'\0'; ++text) {
+        auto const c = static_cast<char32_t>(*text);
+        // Text read as 16-bit units (VP3 strings) can hold a surrogate pair.
+        if (IsHighSurrogate(c) && IsLowSurrogate(static_cast<char32_t>(text[1]))) {
+            AppendUtf8(CombineSurrogates(c, static_cast<char32_t>(text[1])), out);
+            ++text;
+        } else {
+            AppendUtf8(c, out);
+        }
+    }
     return out;
 }
 

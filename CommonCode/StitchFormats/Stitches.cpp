@@ -13,7 +13,7 @@ constexpr uint16_t kDefaultVersion = 400;
 constexpr int kDefaultHoopHalfSize = 500;
 
 // The VIP scrambler builds its password from these three pieces.
-constexpr int32_t kPasswordPieces[3] = {0, 0, 0};
+constexpr int32_t kPasswordPieces[3] = {12921000, 463, 323025};
 
 constexpr std::string_view kCanFileMarker = "SColourStitch";
 constexpr std::size_t kCanFileScanLength = 1024;

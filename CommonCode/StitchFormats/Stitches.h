@@ -210,6 +210,8 @@ private:
                    std::wstring* wideArgument);
     void AllocRecords(int n);
     int ColourTypeFor(int index, bool useStoredTypes) const;
+    // TVK and VIP: the header's three streams into the records (TvkVipHelpers.cpp).
+    int ReadTvkVipStitchStreams(IArchiverStream& stream, ITvkVipCodec* codec);
 
     int32_t m_passwordPieces[3];
     int m_hoopHalfWidth = 500;

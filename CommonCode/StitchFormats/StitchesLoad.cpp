@@ -15,9 +15,8 @@ int CStitches::Load(IArchiverStream& stream, Format format, ICharEncoding* encod
 
 // One case per reader; a Format without a reader here (PES is read by its
 // own object, see ReadWriteFactory) is reported, never faked.
-int CStitches::ReadFormat(IArchiverStream& stream, Format format, [[maybe_unused]] ICharEncoding* encoding,
-                          [[maybe_unused]] ITvkVipCodec* codec, [[maybe_unused]] IZLib* zlib,
-                          [[maybe_unused]] std::wstring* wideArgument)
+int CStitches::ReadFormat(IArchiverStream& stream, Format format, ICharEncoding* encoding, ITvkVipCodec* codec,
+                          IZLib* zlib, std::wstring* wideArgument)
 {
     switch (static_cast<int>(format)) {
     case Brodix::StitchFormats::FormatDST:
@@ -35,6 +34,9 @@ int CStitches::ReadFormat(IArchiverStream& stream, Format format, [[maybe_unused
     case Brodix::StitchFormats::FormatSEW: return SewLoad(stream);
     case Brodix::StitchFormats::FormatSHV: return ShvLoad(stream, wideArgument);
     case Brodix::StitchFormats::FormatDHV: return DhvLoad(stream, nullptr);
+    case Brodix::StitchFormats::FormatART: return BerninaLoad(stream, zlib);
+    case Brodix::StitchFormats::FormatTVK: return TovenrikLoad(stream, encoding, codec);
+    case Brodix::StitchFormats::FormatVIP: return VIPLoad(stream, codec);
     default:
         return kStatusUnsupportedFormat;
     }

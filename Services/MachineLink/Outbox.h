@@ -36,7 +36,7 @@ private:
 };
 
 // The folder used without --outbox: $XDG_DATA_HOME/com.brodix.MachineLink/outbox
-// (~/.local/share/... when XDG_DATA_HOME is unset).
+// (~/.local/share/... when XDG_DATA_HOME is unset or not absolute).
 std::string DefaultOutboxFolder();
 
 // Why a received file name cannot be used, or nothing when it can: empty,

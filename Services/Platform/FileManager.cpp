@@ -1,4 +1,5 @@
 #include "Platform/FileManager.h"
+#include "Fundamentals/XdgDataFolders.h"
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -153,11 +154,8 @@ std::string CurrentDirectory()
 
 std::string UserDataFolder()
 {
-    char const* dataHome = std::getenv("XDG_DATA_HOME");
-    if (dataHome != nullptr && dataHome[0] == '/')
-        return dataHome;
-    char const* home = std::getenv("HOME");
-    return std::string(home != nullptr && home[0] != '\0' ? home : ".") + "/.local/share";
+    // Without an absolute XDG_DATA_HOME or HOME, the folder below the current one.
+    return Xdg::DataHomeFromEnvironment().value_or("./.local/share");
 }
 
 bool CreateDirectories(std::string const& path)

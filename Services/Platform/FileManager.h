@@ -22,7 +22,8 @@ std::string ExecutableFolder();
 std::string ExecutableName();
 std::string CurrentDirectory();
 
-// $XDG_DATA_HOME, or ~/.local/share when that is unset or not absolute.
+// $XDG_DATA_HOME, or ~/.local/share when that is unset or not absolute
+// (./.local/share when HOME is not an absolute path either).
 std::string UserDataFolder();
 
 // Creates the folder and any missing parents; true when it exists afterwards.

@@ -1,51 +1,20 @@
 #include "Platform/SessionBus.h"
+#include "Fundamentals/Utf8.h"
 #include <sdbus-c++/sdbus-c++.h>
 #include <chrono>
 #include <poll.h>
+#include <string_view>
 
 namespace Brodix::Platform {
 namespace {
 constexpr auto kFlushLimit = std::chrono::seconds(10);
 constexpr int kFlushPollMilliseconds = 200;
-constexpr char kReplacementCharacter[] = "\xEF\xBF\xBD";   // U+FFFD
 
-// The length of the UTF-8 sequence at text[at] that the bus accepts, or 0.
-std::size_t ValidSequenceLength(std::string const& text, std::size_t at)
+// Beyond well-formed UTF-8, the bus refuses NUL and the noncharacters.
+bool BusAcceptsCodePoint(char32_t c)
 {
-    auto const lead = static_cast<unsigned char>(text[at]);
-    if (lead < 0x80)
-        return lead != 0 ? 1 : 0;
-    std::size_t length = 0;
-    char32_t point = 0;
-    char32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        point = lead & 0x1F;
-        minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        point = lead & 0x0F;
-        minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        point = lead & 0x07;
-        minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (text.size() - at < length)
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        auto const next = static_cast<unsigned char>(text[at + i]);
-        if ((next & 0xC0) != 0x80)
-            return 0;
-        point = (point << 6) | (next & 0x3F);
-    }
-    bool const surrogate = point >= 0xD800 && point <= 0xDFFF;
-    bool const nonCharacter = (point >= 0xFDD0 && point <= 0xFDEF) || (point & 0xFFFE) == 0xFFFE;
-    if (point < minimum || point > 0x10FFFF || surrogate || nonCharacter)
-        return 0;
-    return length;
+    bool const nonCharacter = (c >= 0xFDD0 && c <= 0xFDEF) || (c & 0xFFFE) == 0xFFFE;
+    return c != 0 && !nonCharacter;
 }
 
 } // namespace
@@ -54,13 +23,15 @@ std::string ValidUtf8(std::string const& text)
 {
     std::string result;
     result.reserve(text.size());
-    for (std::size_t at = 0; at < text.size();) {
-        if (std::size_t const length = ValidSequenceLength(text, at)) {
-            result.append(text, at, length);
-            at += length;
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        auto const decoded = Utf8::DecodeOne(rest);
+        if (decoded && BusAcceptsCodePoint(decoded->codePoint)) {
+            result += rest.substr(0, decoded->length);
+            rest.remove_prefix(decoded->length);
         } else {
-            result += kReplacementCharacter;
-            ++at;
+            result += Utf8::kReplacementBytes;
+            rest.remove_prefix(1);
         }
     }
     return result;

@@ -5,6 +5,7 @@
 #pragma once
 #include "Fundamentals/Design.h"
 #include "Platform/URL.h"
+#include "SharedCode/DesignEditing.h"
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -41,6 +42,15 @@ public:
     void sendToMachine(bool express);
     void sendToMachine() { sendToMachine(false); }
     void sendExpressToMachine() { sendToMachine(true); }
+
+    // Editing the loaded design (QELDesignFileEditing.cpp); each does nothing without one.
+    void addTrimCommands();
+    // addExtraNote: (UTF-8)
+    void addExtraNote(std::string const& note);
+    // changeThreadRange:withColorDB: leaves every colour as it was unless all of them find a thread.
+    void changeThreadRange(std::string const& range, ColourDB* colorDB);
+    // isFitIntoHoopSize:rotate90: (size in design units); NO without a design.
+    bool isFitIntoHoopSize(DesignEditing::CGSize size, bool rotate90) const;
 
     bool isValid() const { return _isValid; }
     void setIsValid(bool valid) { _isValid = valid; }

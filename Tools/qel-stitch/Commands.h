@@ -3,6 +3,7 @@
 #pragma once
 #include "DesignFile.h"
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,11 +16,22 @@ constexpr int kExitUsage = 2;
 struct Options {
     std::string formatOverride;
     std::vector<std::string> arguments;   // what follows the command
+    // convert: edits applied before writing
+    bool addTrims = false;
+    std::optional<std::string> threadRange;
+    std::optional<std::string> note;
+    bool json = false;     // threads
+    bool rotate = false;   // fits
 };
 
 int RunInfo(Options const& options, std::ostream& out, std::ostream& err);
 int RunDump(Options const& options, std::ostream& out, std::ostream& err);
 int RunConvert(Options const& options, std::ostream& out, std::ostream& err);
+int RunThreads(Options const& options, std::ostream& out, std::ostream& err);
+int RunFits(Options const& options, std::ostream& out, std::ostream& err);
+
+// The editing options of convert; false (with the reason on err) when one cannot be applied.
+bool ApplyEdits(Options const& options, IDesign& design, std::ostream& err);
 
 void PrintInfo(DesignFile const& file, std::ostream& out);
 void PrintJson(DesignFile const& file, std::ostream& out);

@@ -21,6 +21,8 @@ int RunConvert(Options const& options, std::ostream&, std::ostream& err)
         err << "qel-stitch: " << error << "\n";
         return kExitFailed;
     }
+    if (!ApplyEdits(options, *file.design, err))
+        return kExitFailed;
     if (!SaveVp3Design(*file.design, output, error)) {
         err << "qel-stitch: " << output << " (VP3): " << error << "\n";
         return kExitFailed;

@@ -3,6 +3,7 @@
 // not build a large document in memory.
 #include "Commands.h"
 #include "Fundamentals/TextConversion.h"
+#include "TextOut.h"
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -14,18 +15,6 @@ namespace {
 using Brodix::CAbsStitch;
 using json = nlohmann::ordered_json;
 
-std::string Utf8(char const* win1252)
-{
-    return Brodix::makeNSString(Brodix::Win1252ToUnicode(win1252).c_str());
-}
-
-std::string Rgb(unsigned bgr)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "%02X%02X%02X", bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-    return text;
-}
-
 std::string Dump(json const& value)
 {
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
@@ -36,10 +25,10 @@ json Colours(IDesign const& design)
     json colours = json::array();
     for (unsigned long i = 0; i < design.GetColourCount(); ++i) {
         Brodix::ColourData const c = design.GetColour(i);
-        colours.push_back(json{{"rgb", Rgb(c.colours[0])},
-                               {"code", Utf8(c.serialNumber)},
-                               {"name", Utf8(c.threadName)},
-                               {"manufacturer", Utf8(c.manufacturerName)},
+        colours.push_back(json{{"rgb", RgbHex(c.colours[0])},
+                               {"code", Utf8FromWin1252(c.serialNumber)},
+                               {"name", Utf8FromWin1252(c.threadName)},
+                               {"manufacturer", Utf8FromWin1252(c.manufacturerName)},
                                {"materialType", c.materialType},
                                {"threadWeight", c.threadWeight}});
     }

@@ -1,6 +1,6 @@
 // "info": counts, size, colours and notes of each file, for people.
 #include "Commands.h"
-#include "Fundamentals/TextConversion.h"
+#include "TextOut.h"
 #include <cstdio>
 #include <ostream>
 
@@ -31,26 +31,6 @@ Counts CountRecords(IDesign const& design)
     return c;
 }
 
-// Design units are tenths of a millimetre.
-std::string Millimetres(long long tenths)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(tenths) / 10.0);
-    return text;
-}
-
-std::string Rgb(unsigned bgr)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "%02X%02X%02X", bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-    return text;
-}
-
-std::string Text(char const* win1252)
-{
-    return Brodix::makeNSString(Brodix::Win1252ToUnicode(win1252).c_str());
-}
-
 } // namespace
 
 void PrintInfo(DesignFile const& file, std::ostream& out)
@@ -77,8 +57,8 @@ void PrintInfo(DesignFile const& file, std::ostream& out)
     out << "  colours:        " << design.GetColourCount() << "\n";
     for (unsigned long i = 0; i < design.GetColourCount(); ++i) {
         Brodix::ColourData const colour = design.GetColour(i);
-        out << "    " << i + 1 << ": " << Rgb(colour.colours[0]) << "  " << Text(colour.serialNumber) << "  "
-            << Text(colour.threadName) << "  (" << Text(colour.manufacturerName) << ")\n";
+        out << "    " << i + 1 << ": " << RgbHex(colour.colours[0]) << "  " << Utf8FromWin1252(colour.serialNumber) << "  "
+            << Utf8FromWin1252(colour.threadName) << "  (" << Utf8FromWin1252(colour.manufacturerName) << ")\n";
     }
     std::string const notes = Brodix::makeNSString(design.GetDesignNotes().c_str());
     out << "  notes:          " << (notes.empty() ? "(none)" : notes) << "\n";

@@ -2,6 +2,7 @@
 #include "Commands.h"
 #include "StitchFormats/FormatTypeTable.h"
 #include "Vp3File.h"
+#include <optional>
 #include <ostream>
 #include <string_view>
 
@@ -11,6 +12,7 @@ namespace {
 
 struct Command {
     char const* name;
+    char const* options;     // the command's own options, as shown in the usage text
     char const* arguments;   // as shown in the usage text
     char const* summary;
     std::size_t minArguments;
@@ -22,26 +24,74 @@ constexpr std::size_t kAny = static_cast<std::size_t>(-1);
 
 // One line per command.
 constexpr Command kCommands[] = {
-    {"info", "FILE...", "format, counts, size, colours and notes of each file", 1, kAny, RunInfo},
-    {"dump", "FILE", "the loaded design as JSON on standard output", 1, 1, RunDump},
-    {"convert", "IN OUT", "write IN as OUT, in the format of OUT's extension (vp3)", 2, 2, RunConvert},
+    {"info", "", "FILE...", "format, counts, size, colours and notes of each file", 1, kAny, RunInfo},
+    {"dump", "", "FILE", "the loaded design as JSON on standard output", 1, 1, RunDump},
+    {"convert", "[--add-trims] [--thread-range NAME] [--note TEXT] ", "IN OUT",
+     "write IN as OUT, in the format of OUT's extension (vp3), after the edits asked for", 2, 2, RunConvert},
+    {"threads", "[--json] ", "[RANGE]",
+     "the thread ranges of the system and user databases, or the threads of RANGE", 0, 1, RunThreads},
+    {"fits", "[--rotate] ", "FILE WIDTHxHEIGHT",
+     "whether the design fits a hoop of that size in millimetres, about the hoop's centre", 2, 2, RunFits},
 };
+
+// Options that belong to one command.
+struct CommandOption {
+    std::string_view name;
+    char const* value;   // the value's name in the usage text; null for a flag
+    char const* command;
+    char const* help;
+    void (*set)(Options&, std::string const& value);
+};
+
+constexpr CommandOption kCommandOptions[] = {
+    {"--add-trims", nullptr, "convert", "put a trim before each long connecting stitch",
+     [](Options& o, std::string const&) { o.addTrims = true; }},
+    {"--thread-range", "NAME", "convert", "move every colour to the nearest thread of this range",
+     [](Options& o, std::string const& v) { o.threadRange = v; }},
+    {"--note", "TEXT", "convert", "add this text to the design's notes",
+     [](Options& o, std::string const& v) { o.note = v; }},
+    {"--json", nullptr, "threads", "print JSON instead of lines", [](Options& o, std::string const&) { o.json = true; }},
+    {"--rotate", nullptr, "fits", "test the design turned 90 degrees",
+     [](Options& o, std::string const&) { o.rotate = true; }},
+};
+
+// The option the argument names, with "--name=value" split off into value.
+CommandOption const* FindCommandOption(std::string_view arg, std::optional<std::string>& joinedValue)
+{
+    for (CommandOption const& option : kCommandOptions) {
+        if (arg == option.name)
+            return &option;
+        if (option.value != nullptr && arg.size() > option.name.size() && arg.starts_with(option.name)
+            && arg[option.name.size()] == '=') {
+            joinedValue = std::string(arg.substr(option.name.size() + 1));
+            return &option;
+        }
+    }
+    return nullptr;
+}
 
 void PrintUsage(std::ostream& out)
 {
     out << "Usage: qel-stitch [--format EXT] COMMAND ARGUMENTS\n"
            "       qel-stitch --help | --version\n\nCommands:\n";
     for (Command const& c : kCommands)
-        out << "  " << c.name << " " << c.arguments << "\n      " << c.summary << "\n";
+        out << "  " << c.name << " " << c.options << c.arguments << "\n      " << c.summary << "\n";
     out << "\nOptions:\n"
            "  --format EXT  read every file as this format (an extension such as dst),\n"
-           "                instead of choosing it from the file's own extension\n\n"
-           "Formats:";
+           "                instead of choosing it from the file's own extension\n";
+    for (CommandOption const& option : kCommandOptions)
+    {
+        std::string const shown = std::string(option.name) + (option.value != nullptr ? std::string(" ") + option.value : "");
+        out << "  " << shown << std::string(shown.size() < 21 ? 21 - shown.size() : 1, ' ') << option.help << " ("
+            << option.command << ")\n";
+    }
+    out << "\nFormats:";
     for (auto const& entry : Brodix::StitchFormats::FormatTypeTable())
         out << " " << entry.extension;
     out << " vp3\nOutput formats (convert): vp3";
     out << "\n\nDesign coordinates are tenths of a millimetre with y growing downwards.\n"
-           "Exit status: 0 success, 1 a file could not be read, decoded or written, 2 usage error.\n";
+           "Exit status: 0 success (fits: whether or not the design fits), 1 a file could not be\n"
+           "read, decoded or written or a thread database or range could not be used, 2 usage error.\n";
 }
 
 int UsageError(std::ostream& err, std::string const& message)
@@ -55,6 +105,7 @@ int UsageError(std::ostream& err, std::string const& message)
 int Run(std::vector<std::string> const& args, std::ostream& out, std::ostream& err)
 {
     Options options;
+    std::vector<CommandOption const*> usedOptions;
     Command const* command = nullptr;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -78,6 +129,14 @@ int Run(std::vector<std::string> const& args, std::ostream& out, std::ostream& e
                 // An empty override would silently fall back to the file's extension.
                 if (options.formatOverride.empty())
                     return UsageError(err, "--format needs an extension");
+            } else if (std::optional<std::string> value; CommandOption const* option = FindCommandOption(arg, value)) {
+                if (option->value != nullptr && !value) {
+                    if (++i == args.size())
+                        return UsageError(err, std::string(option->name) + " needs a value");
+                    value = args[i];
+                }
+                option->set(options, value.value_or(std::string()));
+                usedOptions.push_back(option);
             } else {
                 return UsageError(err, "unknown option '" + std::string(arg) + "'");
             }
@@ -98,6 +157,9 @@ int Run(std::vector<std::string> const& args, std::ostream& out, std::ostream& e
         return UsageError(err, "unknown format '" + options.formatOverride + "'");
     if (command == nullptr)
         return UsageError(err, "no command given");
+    for (CommandOption const* option : usedOptions)
+        if (std::string_view(option->command) != command->name)
+            return UsageError(err, std::string(option->name) + " is an option of " + option->command);
     if (options.arguments.size() < command->minArguments || options.arguments.size() > command->maxArguments)
         return UsageError(err, std::string(command->name) + " takes " + command->arguments);
     return command->run(options, out, err);

@@ -1,5 +1,6 @@
 #include "Fundamentals/SimpleDesign.h"
 #include <gtest/gtest.h>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -169,7 +170,8 @@ TEST(SimpleDesign, MergeIntoEmptyTargetKeepsTheMergedNotes)
 }
 
 struct JoinCase {
-    double dx;
+    int dx;
+    int dy;
     std::vector<uint8_t> appendedTypes;
     bool lastVisible;
 };
@@ -184,8 +186,7 @@ TEST_P(MergeJoin, SameThreadJoinsWithATrimOnlyBeyondFourUnits)
     target.AddColourStitch(madeira, {0, 0}, false);
     target.AddStitch(Stitch(10, 10));
     CSimpleDesign source;
-    // The source starts at (10 + dx, 10), scaled by 10 so dx = 4.1 fits integers.
-    source.AddColourStitch(madeira, {10 + int(c.dx), 10}, false);
+    source.AddColourStitch(madeira, {10 + c.dx, 10 + c.dy}, false);
     source.AddStitch(Stitch(50, 50));
 
     CSimpleDesign::MergeDesign(target, source, false, true);
@@ -196,14 +197,28 @@ TEST_P(MergeJoin, SameThreadJoinsWithATrimOnlyBeyondFourUnits)
     EXPECT_EQ(types, c.appendedTypes);
     EXPECT_EQ(target.GetColourCount(), 1u);
     EXPECT_EQ(records[records.size() - 2].visible, c.lastVisible);
+    EXPECT_EQ(records[records.size() - 2].position, (PointI{10 + c.dx, 10 + c.dy}));
     EXPECT_EQ(records.back().colourIndex, 0);
 }
 
+// The distance is the straight line between the two points. Off the axes,
+// integer steps come closest to the boundary at sqrt(13) = 3.61 below it and
+// sqrt(17) = 4.12, sqrt(18) = 4.24 above it, which tell the straight line
+// from the larger step alone (4, 4, 3) and from the sum of the steps (5, 5, 6).
+std::vector<uint8_t> const kJoined = {CAbsStitch::Normal, CAbsStitch::Normal};
+std::vector<uint8_t> const kTrimmed = {CAbsStitch::Trim, CAbsStitch::Normal, CAbsStitch::Normal};
+
 INSTANTIATE_TEST_SUITE_P(Distances, MergeJoin,
-                         ::testing::Values(JoinCase{4, {CAbsStitch::Normal, CAbsStitch::Normal}, true},
-                                           JoinCase{5, {CAbsStitch::Trim, CAbsStitch::Normal, CAbsStitch::Normal},
-                                                    false}),
-                         [](auto const& info) { return "dx" + std::to_string(int(info.param.dx)); });
+                         ::testing::Values(JoinCase{4, 0, kJoined, true}, JoinCase{5, 0, kTrimmed, false},
+                                           JoinCase{0, 4, kJoined, true}, JoinCase{0, -4, kJoined, true},
+                                           JoinCase{-4, 0, kJoined, true}, JoinCase{2, 3, kJoined, true},
+                                           JoinCase{-3, -2, kJoined, true}, JoinCase{1, 4, kTrimmed, false},
+                                           JoinCase{-4, 1, kTrimmed, false}, JoinCase{3, 3, kTrimmed, false},
+                                           JoinCase{-3, 3, kTrimmed, false}),
+                         [](auto const& info) {
+                             auto const name = [](int v) { return (v < 0 ? "m" : "") + std::to_string(std::abs(v)); };
+                             return "dx" + name(info.param.dx) + "_dy" + name(info.param.dy);
+                         });
 
 TEST(SimpleDesign, MergeOfDifferentThreadAddsAColourChange)
 {

@@ -32,6 +32,7 @@ TEST(Win1252, FromUnicodeUsesTheTableOrTheReplacement)
     EXPECT_EQ(UnicodeToWin1252(nullptr, '?'), "");
 }
 
+// What the strict codec refuses comes through byte by byte as Latin-1.
 TEST(Utf8, ExpandFollowsLeadBytesAndNeverReadsPastTheInput)
 {
     struct Case {
@@ -45,6 +46,13 @@ TEST(Utf8, ExpandFollowsLeadBytesAndNeverReadsPastTheInput)
         {"\xFF" "a", U"\u00FF" "a"},
         {"a\xE2\x82", U"a\u00E2\u0082"},   // cut-off sequence: each byte alone
         {"\xF0", U"\u00F0"},
+        {"\xC3" "A", U"\u00C3" "A"},                             // bad continuation byte
+        {"\xC0\xAF", U"\u00C0\u00AF"},                           // overlong "/"
+        {"\xE0\x80\xAF", U"\u00E0\u0080\u00AF"},                 // overlong "/" in three bytes
+        {"\xED\xA0\x80", U"\u00ED\u00A0\u0080"},                 // surrogate
+        {"\xF4\x90\x80\x80", U"\u00F4\u0090\u0080\u0080"},       // above U+10FFFF
+        {"caf\xE9 \xC3\xA9", U"caf\u00E9 \u00E9"},                // Latin-1 beside UTF-8
+        {std::string("a\0b", 3), std::u32string(U"a\0b", 3)},
     };
     for (Case const& c : cases) {
         EXPECT_EQ(ExpandUtf8ToU32(c.utf8), c.expected);
@@ -57,6 +65,25 @@ TEST(Utf8, AppendAndRoundTripThroughThePlatformString)
     std::string out;
     AppendUtf8(0x1F600, out);
     EXPECT_EQ(out, "\xF0\x9F\x98\x80");
+    // No surrogate and nothing above U+10FFFF is ever written.
+    for (unsigned int const invalid : {0xD800u, 0xDFFFu, 0x110000u, 0xFFFFFFFFu}) {
+        std::string replaced;
+        AppendUtf8(invalid, replaced);
+        EXPECT_EQ(replaced, "\xEF\xBF\xBD") << invalid;
+    }
+    // Text read as 16-bit units keeps a surrogate pair's character; a lone
+    // surrogate becomes U+FFFD.
+    struct Case {
+        std::wstring text;
+        std::string utf8;
+    } const cases[] = {
+        {{wchar_t(0xD83D), wchar_t(0xDE00)}, "\xF0\x9F\x98\x80"},
+        {{L'a', wchar_t(0xD83D), L'b'}, "a\xEF\xBF\xBD" "b"},
+        {{wchar_t(0xDE00), wchar_t(0xD83D)}, "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {{wchar_t(0xD83D)}, "\xEF\xBF\xBD"},
+    };
+    for (Case const& c : cases)
+        EXPECT_EQ(makeNSString(c.text.c_str()), c.utf8);
     std::wstring const text = L"Ros\u00E9 \u20AC \U0001F600";
     EXPECT_EQ(makeWString(makeNSString(text.c_str())), text);
     EXPECT_EQ(makeNSString(nullptr), "");

@@ -60,6 +60,23 @@ inline std::vector<std::filesystem::path> CorpusFiles(char const* folder)
     return files;
 }
 
+// Writes a little-endian field at, growing the buffer when it ends before.
+inline void Put16(std::vector<uint8_t>& bytes, std::size_t at, uint16_t value)
+{
+    if (bytes.size() < at + 2)
+        bytes.resize(at + 2);
+    bytes[at] = static_cast<uint8_t>(value);
+    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+inline void Put32(std::vector<uint8_t>& bytes, std::size_t at, uint32_t value)
+{
+    if (bytes.size() < at + 4)
+        bytes.resize(at + 4);
+    for (std::size_t i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
 inline std::vector<uint8_t> ReadFile(std::filesystem::path const& path)
 {
     std::ifstream in(path, std::ios::binary);

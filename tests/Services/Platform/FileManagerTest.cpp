@@ -2,6 +2,9 @@
 #include "TestFolder.h"
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <cstdlib>
+#include <optional>
+#include <string>
 
 using namespace Brodix::Platform;
 
@@ -37,6 +40,48 @@ TEST(FileManager, ExistenceAndFolders)
     EXPECT_TRUE(CreateDirectories(folder.Path() + "/a/b/c"));
     EXPECT_TRUE(FileExistsAtPath(folder.Path() + "/a/b/c", &isDirectory) && isDirectory);
     EXPECT_FALSE(CreateDirectories(file + "/sub"));
+}
+
+// Sets an environment variable for one scope, then puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(char const* name, char const* value) : m_name(name)
+    {
+        if (char const* old = std::getenv(name))
+            m_old = old;
+        Set(value);
+    }
+    ~ScopedEnv() { Set(m_old ? m_old->c_str() : nullptr); }
+    ScopedEnv(ScopedEnv const&) = delete;
+    ScopedEnv& operator=(ScopedEnv const&) = delete;
+
+private:
+    void Set(char const* value) { value != nullptr ? ::setenv(m_name, value, 1) : ::unsetenv(m_name); }
+
+    char const* m_name;
+    std::optional<std::string> m_old;
+};
+
+// The receiver's folder follows the same rules as the settings provider: a
+// relative XDG_DATA_HOME is ignored.
+TEST(FileManager, UserDataFolderIgnoresRelativePaths)
+{
+    struct Case {
+        char const* xdgDataHome;
+        char const* home;
+        char const* expected;
+    } const cases[] = {
+        {"/data/ann", "/home/ann", "/data/ann"},
+        {nullptr, "/home/ann", "/home/ann/.local/share"},
+        {"", "/home/ann", "/home/ann/.local/share"},
+        {"data/ann", "/home/ann", "/home/ann/.local/share"},
+        {"data/ann", nullptr, "./.local/share"},
+    };
+    for (Case const& c : cases) {
+        ScopedEnv const dataHome("XDG_DATA_HOME", c.xdgDataHome);
+        ScopedEnv const home("HOME", c.home);
+        EXPECT_EQ(UserDataFolder(), c.expected) << (c.xdgDataHome ? c.xdgDataHome : "(unset)");
+    }
 }
 
 TEST(FileManager, AtomicCreateNeverReplacesAndLeavesNoTemporaryFile)

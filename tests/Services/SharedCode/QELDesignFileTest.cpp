@@ -81,13 +81,36 @@ TEST(QELDesignFile, TypeStringsPickTheFormat)
     EXPECT_FALSE(noType.isValid());
 }
 
-TEST(QELDesignFile, TheSameBytesLoadAlikeByIdentifierAndExtension)
+// Every record and every colour's RGB, to compare two designs whole.
+std::pair<std::vector<CAbsStitch>, std::vector<uint32_t>> Contents(IDesign const& design)
 {
-    auto const byIdentifier = Load("../shared/corpus/10o/Cake_3.10o", "com.brodix.toy");
-    auto const byExtension = Load("../shared/corpus/10o/Cake_3.10o", "10o");
-    ASSERT_TRUE(byIdentifier && byExtension);
-    EXPECT_EQ(byIdentifier->GetStitchCount(), byExtension->GetStitchCount());
-    EXPECT_EQ(byIdentifier->GetColourCount(), byExtension->GetColourCount());
+    std::pair<std::vector<CAbsStitch>, std::vector<uint32_t>> contents;
+    auto const reader = HoldIterator(design.GetStitchReader());
+    for (reader->First(); !reader->IsDone(); reader->Next())
+        contents.first.push_back(reader->GetCurrentItem());
+    for (unsigned long i = 0; i < design.GetColourCount(); ++i)
+        contents.second.push_back(design.GetColour(i).colours[0]);
+    return contents;
+}
+
+// Both the identifier, which ends in "toy", and the extension "10o" load the
+// file as a Toyota 10o file, whatever other reader would make of its bytes.
+TEST(QELDesignFile, TheToyotaIdentifierAndExtensionLoadTheFileAs10o)
+{
+    auto const data = ReadSample("../shared/corpus/10o/Cake_3.10o");
+    CSimpleDesign as10o;
+    ASSERT_TRUE(ImportStitchFormats().loadFormats(data, StitchFormats::Format10o, &as10o));
+    CSimpleDesign asExp;   // another reader makes something else of the same bytes
+    bool const readAsExp = ImportStitchFormats().loadFormats(data, StitchFormats::FormatEXP, &asExp);
+    ASSERT_TRUE(readAsExp);
+    ASSERT_NE(Contents(as10o), Contents(asExp));
+
+    for (char const* type : {"com.brodix.toy", "10o"}) {
+        SCOPED_TRACE(type);
+        auto const design = Load("../shared/corpus/10o/Cake_3.10o", type);
+        ASSERT_TRUE(design);
+        EXPECT_EQ(Contents(*design), Contents(as10o));
+    }
 }
 
 TEST(QELDesignFile, FailedLoadKeepsThePreviousDesign)

@@ -407,6 +407,25 @@ TEST(Vp3Reader, PlacesBlocksByTheirDesignsCentreAndTransform)
     EXPECT_EQ(Points(design), (std::vector<Point>{{100, 51, C}, {100, 61, N}}));
 }
 
+// The design's matrix m comes first, then the mirror D, then the rotation R:
+// T = R·D·m. Mirror-x, a quarter turn and the shear m = [[1, 2], [0, 1]] give
+// T = [[0, -1], [-1, -2]] (worked out by hand), and each of the five other
+// orders of the three moves at least one of the two points below elsewhere.
+TEST(Vp3Reader, TransformAppliesTheMatrixThenTheMirrorThenTheRotation)
+{
+    StitchBlockFields block;
+    block.startX = 100;          // S = (1, 0)
+    block.data = {0x00, 0xF6};   // dy -10 at y scale -10: the running vector becomes (1, 10)
+    block.endY = 1000;           // S + E = (1, 10), where the data ends
+    ByteBuilder sheared;
+    PlacementFields(sheared, 10000, -5000, L"", 0b01, 90, {4096, 8192, 0, 4096});
+    sheared.u8(0).wide(kProducer).u16(1).block(5, StitchBlockBody(block));
+    CSimpleDesign design;
+    ASSERT_EQ(ReadOne(File({Block(3, sheared)}), design, false), kStatusOK);
+    // T·(1, 0) = (0, -1) and T·(1, 10) = (-10, -21); plus the centre (100, -50), then y flips.
+    EXPECT_EQ(Points(design), (std::vector<Point>{{100, 51, C}, {90, 71, N}}));
+}
+
 TEST(Vp3Reader, ReadsSequencesAndSeveralDesigns)
 {
     auto design = [](int32_t centreX, std::wstring const& notes) {

@@ -8,11 +8,12 @@
 #include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/FormatTypeTable.h"
 #include "StitchFormats/StitchFormats.h"
+#include "StitchFormats/TvkVipCompressor/TvkVipCodec.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
 #include "../StitchFormatsTesting.h"
+#include "../ZLibTesting.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -28,18 +29,7 @@ using namespace Brodix;
 using namespace Brodix::Vp3Lib;
 namespace SF = Brodix::StitchFormats;
 using StitchFormatsTesting::Win1252Encoding;
-
-class Inflater : public SF::IZLib {
-public:
-    bool Uncompress(char* dest, std::size_t& destLen, char const* src, unsigned srcLen) override
-    {
-        uLongf length = destLen;
-        bool const ok = ::uncompress(reinterpret_cast<Bytef*>(dest), &length, reinterpret_cast<Bytef const*>(src),
-                                     srcLen) == Z_OK;
-        destLen = length;
-        return ok;
-    }
-};
+using StitchFormatsTesting::ZLibInflater;
 
 struct Record {
     CommonTypes::PointI position;
@@ -145,7 +135,8 @@ std::vector<std::filesystem::path> CorpusFiles()
 TEST(Vp3RoundTrip, EveryCorpusDesignTheEngineReadsSurvivesVp3)
 {
     Win1252Encoding encoding;
-    Inflater zlib;
+    ZLibInflater zlib;
+    auto const codec = SF::MakeTvkVipCodec();
     int converted = 0;
     for (auto const& path : CorpusFiles()) {
         std::ifstream file(path, std::ios::binary);
@@ -153,7 +144,7 @@ TEST(Vp3RoundTrip, EveryCorpusDesignTheEngineReadsSurvivesVp3)
         Archivers::MemoryStreamRW<IArchiverStream> stream(std::move(bytes));
         CSimpleDesign original;
         auto const format = *SF::FormatFromExtension(path.extension().string());
-        if (SF::Load(original, stream, 0, format, &encoding, nullptr, &zlib, nullptr) != 0
+        if (SF::Load(original, stream, 0, format, &encoding, codec.get(), &zlib, nullptr) != 0
             || original.GetStitchCount() == 0)
             continue;   // a format the engine does not read yet, or a file it refuses
         SCOPED_TRACE(path.string());

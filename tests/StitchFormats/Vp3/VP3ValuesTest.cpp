@@ -198,6 +198,30 @@ TEST(Vp3Geometry, TransformMatrixMirrorsAndRotates)
         EXPECT_NEAR(m.m10, c.expected.m10, 1e-9) << c.angle;
         EXPECT_NEAR(m.m11, c.expected.m11, 1e-9) << c.angle;
     }
+    // With a matrix m other than the identity the order shows: R·D·m, worked
+    // out by hand. Each case differs from every other order of its factors.
+    struct OrderCase {
+        bool mirrorY;
+        bool mirrorX;
+        int angle;
+        CMatrix2x2 m;
+        CMatrix2x2 expected;
+    } const orderCases[] = {
+        // Mirror-x, quarter turn, shear: D·R·m = [[0, 1], [1, 2]], m·R·D = [[-2, -1], [-1, 0]],
+        // R·m·D = [[0, -1], [-1, 2]], D·m·R = [[-2, 1], [1, 0]], m·D·R = [[2, 1], [1, 0]].
+        {false, true, 90, {1, 2, 0, 1}, {0, -1, -1, -2}},
+        // Mirror-y only: D·m negates m's second row, m·D would negate its second column.
+        {true, false, 0, {1, 2, 3, 4}, {1, 2, -3, -4}},
+        // Quarter turn only: m·R would be [[2, -1], [4, -3]].
+        {false, false, 90, {1, 2, 3, 4}, {-3, -4, 1, 2}},
+    };
+    for (auto const& c : orderCases) {
+        CMatrix2x2 const t = CalculateTMatrix(c.mirrorY, c.mirrorX, c.angle, c.m);
+        EXPECT_NEAR(t.m00, c.expected.m00, 1e-9) << c.angle;
+        EXPECT_NEAR(t.m01, c.expected.m01, 1e-9) << c.angle;
+        EXPECT_NEAR(t.m10, c.expected.m10, 1e-9) << c.angle;
+        EXPECT_NEAR(t.m11, c.expected.m11, 1e-9) << c.angle;
+    }
     CVector2Col const v = CMatrix2x2(2, 0, 0, 3) * CVector2Col(CommonTypes::PointI{1, -1}) + CVector2Col(1, 1);
     EXPECT_EQ(v.x, 3.0);
     EXPECT_EQ(v.y, -2.0);

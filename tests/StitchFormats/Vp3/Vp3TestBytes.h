@@ -2,6 +2,7 @@
 // library's writer, so that tests can state a layout and hand-make files the
 // writer never produces.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -90,15 +91,23 @@ inline Bytes StitchBlockBody(StitchBlockFields const& f)
         .raw(f.data).raw(f.afterData);
 }
 
+// A placement matrix m00, m01, m10, m11 in fixed point with 12 fraction bits.
+using FixedMatrix = std::array<int32_t, 4>;
+inline constexpr FixedMatrix kIdentityMatrix = {4096, 0, 0, 4096};
+
 // The fields a design and a sequence share, from the centre to the option
 // flags; texts, font characters and embedded SPX objects start with them too.
 inline ByteBuilder& PlacementFields(ByteBuilder& b, int32_t centreX, int32_t centreY, std::wstring const& notes,
-                                    unsigned transformFlags = 0, unsigned rotation = 0)
+                                    unsigned transformFlags = 0, unsigned rotation = 0,
+                                    FixedMatrix const& matrix = kIdentityMatrix)
 {
     b.s32(centreX).s32(centreY).u8(transformFlags).u16(rotation);
     for (int i = 0; i < 6; ++i)
         b.s32(0);
-    b.wide(notes).u8(100).u8(100).s32(4096).s32(0).s32(0).s32(4096).raw({'x', 'x', 'P', 'P'}).u8(1);
+    b.wide(notes).u8(100).u8(100);
+    for (int32_t const entry : matrix)
+        b.s32(entry);
+    b.raw({'x', 'x', 'P', 'P'}).u8(1);
     return b;
 }
 
