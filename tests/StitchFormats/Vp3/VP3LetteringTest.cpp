@@ -21,20 +21,6 @@ using namespace Brodix;
 using namespace Brodix::Vp3Lib;
 using namespace Vp3Test;
 
-// The text of LetteringText sits at (3, 2) in design units (y down); each
-// character block starts on its character and stitches 5 right, then 3 down
-// in the block's own frame.
-std::vector<Point> const kLetteringPoints = {
-    // (1000, 0) as it stands: 10 units right of the text's centre.
-    {13, 2, C}, {18, 2, N}, {18, 5, N},
-    // (2000, 0): 20 units right.
-    {23, 2, C}, {28, 2, N}, {28, 5, N},
-    // (1000, 0) mirrored in x: 10 units left, stitching leftwards.
-    {-7, 2, C}, {-12, 2, N}, {-12, 5, N},
-    // (1000, 0) turned a quarter: 10 units up, right becomes up, down becomes right.
-    {3, -8, C}, {3, -13, N}, {6, -13, N},
-};
-
 // Starts away from (0, 0), so the clean-up after reading leaves it alone.
 Bytes PlainDesign(int32_t centreX = 0)
 {

@@ -28,6 +28,20 @@ inline constexpr uint8_t C = Brodix::CAbsStitch::ColourChange;
 inline constexpr uint8_t S = Brodix::CAbsStitch::Stop;
 inline constexpr uint8_t T = Brodix::CAbsStitch::Trim;
 
+// The records of LetteringText, worked out by hand. The text sits at (3, 2)
+// in design units (y down); each character's block starts on its character
+// and stitches 5 right, then 3 down, in the character's own frame.
+inline std::vector<Point> const kLetteringPoints = {
+    // (1000, 0) as it stands: 10 units right of the text's centre.
+    {13, 2, C}, {18, 2, N}, {18, 5, N},
+    // (2000, 0): 20 units right.
+    {23, 2, C}, {28, 2, N}, {28, 5, N},
+    // (1000, 0) mirrored in x: 10 units left, stitching leftwards.
+    {-7, 2, C}, {-12, 2, N}, {-12, 5, N},
+    // (1000, 0) turned a quarter: 10 units up; right becomes up, down becomes right.
+    {3, -8, C}, {3, -13, N}, {6, -13, N},
+};
+
 inline std::vector<Point> Points(IDesign const& design)
 {
     std::vector<Point> points;
