@@ -1,8 +1,11 @@
 // Feeds arbitrary bytes to the VP3 reader the way the send service uses it:
 // read into a list of designs, merge them, and encode the result again. The
-// same bytes also go through the one-design read without clean-up.
+// same bytes also go through the one-design read without clean-up. Embedded
+// SPX objects are read by the project's SPX test reader library, so the
+// points it hands back are placed too.
 #include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
+#include "SpxTestReaderSettings.h"
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +13,12 @@
 #include <vector>
 
 namespace Vp3 = Brodix::Vp3Lib;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    Vp3Test::InstallSpxTestReader(QEL_SPX_TEST_READER);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, std::size_t size)
 {
