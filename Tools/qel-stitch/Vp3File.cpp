@@ -1,6 +1,8 @@
 #include "Vp3File.h"
 #include "Fundamentals/SimpleDesign.h"
+#include "StitchFormats/Vp3/SpxLibrary.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
+#include "SuiteSettings.h"
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -43,6 +45,17 @@ struct FreeDeleter {
     void operator()(void* block) const { std::free(block); }
 };
 
+// Lettering and SPX objects, and whether the library that reads SPX data is
+// there: without it, SPX objects add no stitches.
+void AddEmbeddedObjectDetails(Vp3::CVP3ReadWrite const& vp3, DesignFile& out)
+{
+    Vp3::CEmbeddedObjectCounts const counts = vp3.CountEmbeddedObjects();
+    out.details.emplace_back("texts", std::to_string(counts.texts));
+    out.details.emplace_back("characters", std::to_string(counts.characters));
+    out.details.emplace_back("SPX objects", std::to_string(counts.spxObjects));
+    out.details.emplace_back("SPX library", Brodix::Spx::IsAvailable(Brodix::Spx::Library()) ? "found" : "not found");
+}
+
 } // namespace
 
 bool IsVp3Name(std::string const& path, std::string const& formatOverride)
@@ -56,6 +69,7 @@ bool IsVp3Name(std::string const& path, std::string const& formatOverride)
 // file is used, as the send service does.
 bool LoadVp3Design(std::vector<unsigned char> const& bytes, DesignFile& out, std::string& error)
 {
+    EnsureSuiteSettingsProvider();
     std::vector<std::shared_ptr<IDesign>> designs;
     Vp3::CVP3ReadWrite vp3;
     unsigned int const status =
@@ -69,6 +83,7 @@ bool LoadVp3Design(std::vector<unsigned char> const& bytes, DesignFile& out, std
         Brodix::CSimpleDesign::MergeDesign(*merged, *design, true, false);
     if (status != Vp3::kStatusOK)
         out.details.emplace_back("skipped", "blocks this reader does not know (status " + std::to_string(status) + ")");
+    AddEmbeddedObjectDetails(vp3, out);
     out.design = std::move(merged);
     return true;
 }

@@ -42,6 +42,26 @@ void Transfer(IDesign const& source, IDesign& target, CommonTypes::PointI const&
         CSimpleDesign::Copy(source, target, true);
 }
 
+void AddEmbeddedObjects(CPatternBase const& object, CEmbeddedObjectCounts& counts)
+{
+    for (auto const& child : object.Subclasses()) {
+        switch (child->GetClassID()) {
+        case kClassText:
+            ++counts.texts;
+            counts.characters += child->Subclasses().size();
+            break;
+        case kClassEmbeddedSPX:
+            ++counts.spxObjects;
+            break;
+        case kClassSequence:
+            AddEmbeddedObjects(*child, counts);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
 } // namespace
 
 CVP3ReadWrite::CVP3ReadWrite() : m_root(std::make_unique<CPatternCompositeRoot>()) {}
@@ -267,6 +287,13 @@ unsigned int CVP3ReadWrite::SerializeRead(IArchiverStream& stream, unsigned char
         status = kStatusUnreadable;
     }
     return m_root->Subclasses().empty() ? kStatusNoDesign : status;
+}
+
+CEmbeddedObjectCounts CVP3ReadWrite::CountEmbeddedObjects() const
+{
+    CEmbeddedObjectCounts counts;
+    AddEmbeddedObjects(*m_root, counts);
+    return counts;
 }
 
 std::unique_ptr<IDesign> Load(char const* path)
