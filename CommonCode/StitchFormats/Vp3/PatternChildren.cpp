@@ -34,26 +34,36 @@ std::unique_ptr<CPatternBase> MakeChild(unsigned int classID, int depth)
     }
 }
 
-// Every list ends early, with the larger of its status and 2, when its count
-// runs past the block: what follows are headers of no class.
-bool HeaderFits(IArchiverStream& stream) { return Remaining(stream) >= kClassHeaderSize; }
-
-// Takes the child, or skips its block; false when its status ends the list.
-bool TakeOrSkip(IArchiverStream& stream, CPatternClassHeader const& header, std::unique_ptr<CPatternBase> child,
-                unsigned int childStatus, bool taken, unsigned char precision,
-                std::vector<std::unique_ptr<CPatternBase>>& children, unsigned int& status)
+// One pass over a child list. For each block, readChild makes and reads the
+// child (or leaves it null), says whether it is taken, and gives its status;
+// a block not taken is skipped. The list ends early at a critical status, and
+// with the larger of its status and 2 when its count runs past the block:
+// what follows are headers of no class.
+template <typename ReadChild>
+unsigned int ReadChildList(IArchiverStream& stream, unsigned short count, unsigned char precision,
+                           std::vector<std::unique_ptr<CPatternBase>>& children, ReadChild readChild)
 {
-    if (taken) {
-        child->SetPrecision(precision);
-        children.push_back(std::move(child));
+    unsigned int status = kStatusOK;
+    for (unsigned short i = 0; i < count; ++i) {
+        if (Remaining(stream) < kClassHeaderSize)
+            return std::max(status, kStatusUnexpectedClass);
+        CPatternClassHeader header;
+        CPatternBase::ReadClassInfo(stream, header);
+        std::unique_ptr<CPatternBase> child;
+        bool taken = false;
+        unsigned int const childStatus = readChild(header, child, taken);
+        if (taken) {
+            child->SetPrecision(precision);
+            children.push_back(std::move(child));
+            status = std::max(status, childStatus);
+            continue;
+        }
+        CPatternBase::SkipClass(stream, header);
+        if (Private::IsCriticalError(childStatus))
+            return status;
         status = std::max(status, childStatus);
-        return true;
     }
-    CPatternBase::SkipClass(stream, header);
-    if (Private::IsCriticalError(childStatus))
-        return false;
-    status = std::max(status, childStatus);
-    return true;
+    return status;
 }
 
 } // namespace
@@ -66,30 +76,23 @@ bool HasRequiredDirectSubclassCount(CPatternBase const* object)
 unsigned int ReadCompositeChildren(IArchiverStream& stream, unsigned short count, CPatternBase& parent,
                                    std::vector<std::unique_ptr<CPatternBase>>& children, int depth)
 {
-    unsigned int status = kStatusOK;
-    for (unsigned short i = 0; i < count; ++i) {
-        if (!HeaderFits(stream))
-            return std::max(status, kStatusUnexpectedClass);
-        CPatternClassHeader header;
-        CPatternBase::ReadClassInfo(stream, header);
-        CBlockStream childStream(stream, header.endPosition);
-        std::unique_ptr<CPatternBase> child = MakeChild(header.classID, depth);
-        unsigned int childStatus = kStatusUnexpectedClass;
-        if (child != nullptr && header.version != 0) {
-            childStatus = kStatusUnreadable;
-        } else if (header.classID == kClassSequence && depth > kMaxNestingDepth) {
-            childStatus = kStatusUnreadable;
-        } else if (child != nullptr) {
-            childStatus = child->SerializeRead(childStream, header.version);
-        } else {
-            childStatus = CEmbeddedSPX::CheckAndReadClass(childStream, header, child);
-        }
-        bool const taken = child != nullptr && !Private::IsCriticalError(childStatus)
-                           && HasRequiredDirectSubclassCount(child.get());
-        if (!TakeOrSkip(stream, header, std::move(child), childStatus, taken, parent.Precision(), children, status))
-            return status;
-    }
-    return status;
+    return ReadChildList(stream, count, parent.Precision(), children,
+                         [&](CPatternClassHeader const& header, std::unique_ptr<CPatternBase>& child, bool& taken) {
+                             CBlockStream childStream(stream, header.endPosition);
+                             child = MakeChild(header.classID, depth);
+                             unsigned int status = kStatusUnexpectedClass;
+                             if (child != nullptr && header.version != 0)
+                                 status = kStatusUnreadable;
+                             else if (header.classID == kClassSequence && depth > kMaxNestingDepth)
+                                 status = kStatusUnreadable;
+                             else if (child != nullptr)
+                                 status = child->SerializeRead(childStream, header.version);
+                             else
+                                 status = CEmbeddedSPX::CheckAndReadClass(childStream, header, child);
+                             taken = child != nullptr && !Private::IsCriticalError(status)
+                                     && HasRequiredDirectSubclassCount(child.get());
+                             return status;
+                         });
 }
 
 unsigned int ReadChildrenOfClass(IArchiverStream& stream, unsigned short count, CPatternBase const& parent,
@@ -100,35 +103,28 @@ unsigned int ReadChildrenOfClass(IArchiverStream& stream, unsigned short count, 
     // length: some writers leave the thread strings out of that length.
     // Composites are read within their own block.
     bool const composite = classID != kClassStitch;
-    unsigned int status = kStatusOK;
-    for (unsigned short i = 0; i < count; ++i) {
-        if (!HeaderFits(stream))
-            return std::max(status, kStatusUnexpectedClass);
-        CPatternClassHeader header;
-        CPatternBase::ReadClassInfo(stream, header);
-        std::unique_ptr<CPatternBase> child;
-        unsigned int childStatus = kStatusUnexpectedClass;
-        if (header.classID == classID && header.version != 0) {
-            childStatus = kStatusUnreadable;
-        } else if (header.classID == classID && composite) {
-            CBlockStream childStream(stream, header.endPosition);
+    return ReadChildList(
+        stream, count, parent.Precision(), children,
+        [&](CPatternClassHeader const& header, std::unique_ptr<CPatternBase>& child, bool& taken) {
+            if (header.classID != classID)
+                return kStatusUnexpectedClass;
+            if (header.version != 0)
+                return kStatusUnreadable;
             child = make();
-            childStatus = child->SerializeRead(childStream, header.version);
-        } else if (header.classID == classID) {
-            child = make();
-            childStatus = child->SerializeRead(stream, header.version);
-        }
-        // A block that is taken ends at its last field. A composite that
-        // skipped a block of its own is still taken, as in the root's list:
-        // dropping it would lose the blocks it could read.
-        bool const taken = child != nullptr
-                           && (composite ? !Private::IsCriticalError(childStatus)
-                                               && HasRequiredDirectSubclassCount(child.get())
-                                         : childStatus == kStatusOK);
-        if (!TakeOrSkip(stream, header, std::move(child), childStatus, taken, parent.Precision(), children, status))
+            unsigned int status = kStatusOK;
+            if (composite) {
+                CBlockStream childStream(stream, header.endPosition);
+                status = child->SerializeRead(childStream, header.version);
+            } else {
+                status = child->SerializeRead(stream, header.version);
+            }
+            // A block that is taken ends at its last field. A composite that
+            // skipped a block of its own is still taken, as in the root's
+            // list: dropping it would lose the blocks it could read.
+            taken = composite ? !Private::IsCriticalError(status) && HasRequiredDirectSubclassCount(child.get())
+                              : status == kStatusOK;
             return status;
-    }
-    return status;
+        });
 }
 
 bool ExtractCompositeChildren(std::vector<std::unique_ptr<CPatternBase>>& children,

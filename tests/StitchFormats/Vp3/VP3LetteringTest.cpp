@@ -21,20 +21,6 @@ using namespace Brodix;
 using namespace Brodix::Vp3Lib;
 using namespace Vp3Test;
 
-// Starts away from (0, 0), so the clean-up after reading leaves it alone.
-Bytes PlainDesign(int32_t centreX = 0)
-{
-    StitchBlockFields block;
-    block.startX = 200;
-    block.startY = -300;
-    block.data = {0x01, 0x01};
-    block.endX = 100;
-    block.endY = -100;
-    return Block(3, DesignBody({Block(5, StitchBlockBody(block))}, centreX));
-}
-
-std::vector<Point> const kPlainDesignPoints = {{2, 3, C}, {3, 4, N}};
-
 TEST(Vp3Lettering, CharactersArePlacedByTheirOwnTransformsNotTheTexts)
 {
     CSimpleDesign design;

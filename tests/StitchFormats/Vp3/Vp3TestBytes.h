@@ -211,6 +211,19 @@ inline Bytes SpxPoints(std::vector<SpxPoint> const& points, char const* magic = 
     return b;
 }
 
+// A design block with one stitch, away from (0, 0), so the clean-up after
+// reading leaves it alone.
+inline Bytes PlainDesign(int32_t centreX = 0)
+{
+    StitchBlockFields block;
+    block.startX = 200;
+    block.startY = -300;
+    block.data = {0x01, 0x01};
+    block.endX = 100;
+    block.endY = -100;
+    return ByteBuilder().block(3, DesignBody({ByteBuilder().block(5, StitchBlockBody(block))}, centreX));
+}
+
 // A stitch block starting on its owner's position: a stitch 5 units right,
 // then one 3 units down (the code's y grows downwards), ending there.
 inline Bytes LetteringStitchBlock(Bytes const& colour)

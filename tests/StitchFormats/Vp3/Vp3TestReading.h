@@ -42,6 +42,9 @@ inline std::vector<Point> const kLetteringPoints = {
     {3, -8, C}, {3, -13, N}, {6, -13, N},
 };
 
+// The records of PlainDesign at centre 0.
+inline std::vector<Point> const kPlainDesignPoints = {{2, 3, C}, {3, 4, N}};
+
 inline std::vector<Point> Points(IDesign const& design)
 {
     std::vector<Point> points;

@@ -34,23 +34,10 @@ public:
 ::testing::Environment* const gEnvironment = ::testing::AddGlobalTestEnvironment(new InstallTheTestReader);
 
 Bytes SpxObject(std::vector<SpxPoint> const& points, int32_t centreX = 0, int32_t centreY = 0, unsigned flags = 0,
-          unsigned rotation = 0)
+                unsigned rotation = 0)
 {
     return Block(0x22, SpxBody(SpxPoints(points), centreX, centreY, flags, rotation));
 }
-
-Bytes PlainDesign()
-{
-    StitchBlockFields block;
-    block.startX = 200;
-    block.startY = -300;
-    block.data = {0x01, 0x01};
-    block.endX = 100;
-    block.endY = -100;
-    return Block(3, DesignBody({Block(5, StitchBlockBody(block))}));
-}
-
-std::vector<Point> const kPlainDesignPoints = {{2, 3, C}, {3, 4, N}};
 
 constexpr int32_t kTrimX = 0x7F00000;
 constexpr int32_t kStopX = 0x7F00001;
