@@ -1,9 +1,7 @@
 // Loading speed and memory of the format engine: a synthetic DST file of one
 // million records (several colours, long jump runs that become trims) is
-// built in memory and loaded into a CSimpleDesign through the load entry.
-#include "Fundamentals/MemoryStream.h"
-#include "Fundamentals/SimpleDesign.h"
-#include "StitchFormats/StitchFormats.h"
+// built in memory and loaded through the front door every program uses.
+#include "DesignFiles/DesignFiles.h"
 #include <benchmark/benchmark.h>
 #include <cstdint>
 #include <sys/resource.h>
@@ -11,7 +9,7 @@
 
 namespace {
 
-namespace SF = Brodix::StitchFormats;
+namespace DF = Brodix::DesignFiles;
 
 constexpr int kRecords = 1'000'000;
 constexpr int kColourEvery = 50'000;   // 19 colour changes
@@ -60,12 +58,12 @@ void LoadDst(benchmark::State& state)
     std::vector<unsigned char> const file = MakeDst();
     std::size_t stitches = 0;
     for (auto _ : state) {
-        Brodix::Archivers::MemoryStreamRW<Brodix::IArchiverStream> stream(file.data(), file.size());
-        Brodix::CSimpleDesign design;
-        int const status = SF::Load(design, stream, 0, SF::FormatDST, nullptr, nullptr, nullptr, nullptr);
-        if (status != 0)
+        DF::LoadResult const loaded = DF::LoadDesign(file, DF::FileFormat::DST);
+        if (!loaded.Loaded()) {
             state.SkipWithError("the synthetic DST did not load");
-        stitches = design.GetStitchCount();
+            break;
+        }
+        stitches = loaded.design->GetStitchCount();
         benchmark::DoNotOptimize(stitches);
     }
     state.SetItemsProcessed(state.iterations() * kRecords);

@@ -1,23 +1,18 @@
 // Feeds arbitrary bytes to the two Brother readers, PES and PEC, which share
-// the card-data decoder. The first byte picks the reader by its Format value
-// (odd: PEC, even: PES), as in the seeds that run-fuzz.sh prefixes.
-#include "Fundamentals/MemoryStream.h"
-#include "Fundamentals/SimpleDesign.h"
-#include "StitchFormats/StitchFormats.h"
-#include "Win1252Encoding.h"
+// the card-data decoder, through the front door. The first byte picks the
+// reader by its Format value (odd: PEC, even: PES), as in the seeds that
+// run-fuzz.sh prefixes.
+#include "DesignFiles/DesignFiles.h"
 #include <cstddef>
 #include <cstdint>
 
-namespace SF = Brodix::StitchFormats;
+namespace DF = Brodix::DesignFiles;
 
 extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, std::size_t size)
 {
     if (size < 1)
         return 0;
-    SF::Format const format = (data[0] & 1) != 0 ? SF::FormatPEC : SF::FormatPES;
-    Brodix::Archivers::MemoryStreamRW<Brodix::IArchiverStream> stream(data + 1, size - 1);
-    QelFuzz::Win1252Encoding encoding;
-    Brodix::CSimpleDesign design;
-    SF::Load(design, stream, 0, format, &encoding, nullptr, nullptr, nullptr);
+    DF::FileFormat const format = (data[0] & 1) != 0 ? DF::FileFormat::PEC : DF::FileFormat::PES;
+    static_cast<void>(DF::LoadDesign({data + 1, size - 1}, format));
     return 0;
 }

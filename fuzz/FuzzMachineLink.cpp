@@ -5,6 +5,7 @@
 #include "MachineLink/Outbox.h"
 #include "Platform/Pasteboard.h"
 #include "Platform/URL.h"
+#include "SendToMachineContract/SendToMachineContract.h"
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -28,9 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, std::size_t size)
     (void)Platform::Pasteboard::FromArguments({name});
 
     static MachineLink::Outbox const outbox("/proc/qel-fuzz-outbox");
-    Platform::PropertyDictionary const userInfo = {{"QelSendToMachineFilename", name},
-                                                   {"QelSendToMachineDataToSend", payload},
-                                                   {"QelSendToMachineFileType", 0}};
+    namespace Contract = SendToMachineContract;
+    Platform::PropertyDictionary const userInfo = {{Contract::kFilenameKey, name},
+                                                   {Contract::kDataToSendKey, payload},
+                                                   {Contract::kFileTypeKey, Contract::kNormalSend}};
     if (outbox.Deliver(userInfo).written)
         std::abort();
     return 0;

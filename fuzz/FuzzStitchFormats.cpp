@@ -1,41 +1,20 @@
-// Feeds arbitrary bytes to every stitch-format reader through the one load
-// entry. The first byte picks the Format, so this target reaches each reader
-// there is, including those added later.
-#include "Fundamentals/MemoryStream.h"
-#include "Fundamentals/SimpleDesign.h"
-#include "StitchFormats/StitchFormats.h"
-#include "Win1252Encoding.h"
+// Feeds arbitrary bytes to every stitch-format reader through the front door
+// every program loads through. The first byte picks the machine format, so
+// this target reaches each reader there is, including those added later.
+#include "DesignFiles/DesignFiles.h"
 #include <cstddef>
 #include <cstdint>
-#include <zlib.h>
+#include <cstdlib>
 
-namespace {
-
-namespace SF = Brodix::StitchFormats;
-
-class ZLib : public SF::IZLib {
-public:
-    bool Uncompress(char* dest, std::size_t& destLen, const char* src, unsigned srcLen) override
-    {
-        uLongf produced = destLen;
-        int const result = uncompress(reinterpret_cast<Bytef*>(dest), &produced, reinterpret_cast<Bytef const*>(src),
-                                      srcLen);
-        destLen = produced;
-        return result == Z_OK;
-    }
-};
-
-} // namespace
+namespace DF = Brodix::DesignFiles;
 
 extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, std::size_t size)
 {
     if (size < 1)
         return 0;
-    auto const format = static_cast<SF::Format>(data[0] % SF::kFormatCount);
-    Brodix::Archivers::MemoryStreamRW<Brodix::IArchiverStream> stream(data + 1, size - 1);
-    QelFuzz::Win1252Encoding encoding;
-    ZLib zlib;
-    Brodix::CSimpleDesign design;
-    SF::Load(design, stream, 0, format, &encoding, nullptr, &zlib, nullptr);
+    auto const format = static_cast<DF::FileFormat>(data[0] % Brodix::StitchFormats::kFormatCount);
+    DF::LoadResult const result = DF::LoadDesign({data + 1, size - 1}, format);
+    if (result.Loaded() != (result.status == Brodix::StitchFormats::kStatusOK))
+        std::abort();
     return 0;
 }

@@ -37,17 +37,20 @@ int StepY(uint8_t const* record)
 }
 
 // Equal parts, jumps first, so the needle still goes down once at the end.
-void AppendStep(CStitches& stitches, uint8_t kind, int dx, int dy)
+// False when the storage had no room for every part.
+bool AppendStep(CStitches& stitches, uint8_t kind, int dx, int dy)
 {
     int const parts = (std::max(std::abs(dx), std::abs(dy)) + kMaxRecordStep - 1) / kMaxRecordStep;
+    bool stored = true;
     for (int i = 1; i < parts; ++i) {
         int const partX = dx * i / parts - dx * (i - 1) / parts;
         int const partY = dy * i / parts - dy * (i - 1) / parts;
-        stitches.AppendStitch(CStitch{STITCH_JUMP, static_cast<int8_t>(partX), static_cast<int8_t>(partY)});
+        stored &= stitches.AppendStitch(CStitch{STITCH_JUMP, static_cast<int8_t>(partX), static_cast<int8_t>(partY)});
     }
     int const lastX = parts > 1 ? dx - dx * (parts - 1) / parts : dx;
     int const lastY = parts > 1 ? dy - dy * (parts - 1) / parts : dy;
-    stitches.AppendStitch(CStitch{kind, static_cast<int8_t>(lastX), static_cast<int8_t>(lastY)});
+    stored &= stitches.AppendStitch(CStitch{kind, static_cast<int8_t>(lastX), static_cast<int8_t>(lastY)});
+    return stored;
 }
 
 } // namespace
@@ -59,29 +62,36 @@ int CStitches::ToyotaLoad(IArchiverStream& stream)
     unsigned long const records = stream.GetSize() / kRecordSize;
     if (records > static_cast<unsigned long>(kMaxStitchCount))
         return kStatusRefused;
-    AllocStorage(static_cast<int>(records) * kMaxRecordsPerStep + 1);
+    if (AllocStorage(static_cast<int>(records) * kMaxRecordsPerStep + 1) != kStatusOk)
+        return kStatusRefused;
     SetCount(0);
     stream.SetPos(0);
 
+    // The storage holds the most records a file of this size can give; a
+    // record that still does not fit refuses the load rather than go missing.
+    bool stored = true;
     int colours = 1;
     uint8_t record[kRecordSize];
     while (stream.Read(record, kRecordSize) == kRecordSize) {
         uint8_t const command = record[0];
         if (command == kEnd) {
-            AppendStitch(CStitch{STITCH_END, 0, 0});
+            stored &= AppendStitch(CStitch{STITCH_END, 0, 0});
             break;
         }
         if (command == kTrim) {
-            AppendStitch(CStitch{STITCH_TRIM, 0, 0});
+            stored &= AppendStitch(CStitch{STITCH_TRIM, 0, 0});
         } else if (command == kStop) {
-            AppendStitch(CStitch{STITCH_STOP, 0, 0});
+            stored &= AppendStitch(CStitch{STITCH_STOP, 0, 0});
         } else if (command == kColourChange) {
-            AppendStitch(CStitch{STITCH_COLOUR, 0, 0});
+            stored &= AppendStitch(CStitch{STITCH_COLOUR, 0, 0});
             ++colours;
         } else if (command != kSkipped) {
-            AppendStep(*this, (command & kJumpBit) ? STITCH_JUMP : STITCH_NORMAL, StepX(record), StepY(record));
+            stored &= AppendStep(*this, (command & kJumpBit) ? STITCH_JUMP : STITCH_NORMAL, StepX(record),
+                                 StepY(record));
         }
     }
+    if (!stored)
+        return kStatusRefused;
 
     SetNumberColours(colours);
     for (int i = 0; i < colours; ++i) {

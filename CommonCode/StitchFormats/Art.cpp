@@ -679,7 +679,8 @@ public:
     {
         if (!Reserve(1))
             return;
-        m_stitches.PutStitch(m_index++, CStitch{flags, static_cast<int8_t>(dx), static_cast<int8_t>(dy)});
+        if (m_stitches.PutStitch(m_index, CStitch{flags, static_cast<int8_t>(dx), static_cast<int8_t>(dy)}) == 0)
+            ++m_index;
     }
 
     void PutLongMove(bool jump, int x0, int y0, int x1, int y1, double step)
@@ -706,8 +707,9 @@ private:
         if (wanted > capacity) {
             long long const grown = std::min<long long>(std::max(wanted, capacity + capacity / 2), kLimit);
             // Growing writes one record at the old end; later writes cover it or the final count cuts it off.
-            m_stitches.PutStitchRealloc(static_cast<int>(capacity), CStitch{STITCH_END, 0, 0},
-                                        static_cast<unsigned>(grown - capacity));
+            // A failed growth shows in the room check below.
+            static_cast<void>(m_stitches.PutStitchRealloc(static_cast<int>(capacity), CStitch{STITCH_END, 0, 0},
+                                                          static_cast<unsigned>(grown - capacity)));
         }
         return m_index < m_stitches.GetCount();
     }
@@ -762,7 +764,8 @@ int CStitches::BerninaLoad(IArchiverStream& stream, IZLib* zlib)
     };
     double const step = std::clamp(scale.threshold, kMinRecordStep, kMaxRecordStep);
 
-    AllocStorage(static_cast<int>(xs.size()) + kStorageSlack);
+    if (AllocStorage(static_cast<int>(xs.size()) + kStorageSlack) != 0)
+        return kStatusRefused;
     RecordWriter out(*this);
     std::size_t p = 0;
     int x = 0, y = 0;

@@ -2,7 +2,7 @@
 // compound-file access, the summary property set, the descrambler and the
 // predictive stitch decoder. Only the reader and its tests include this.
 #pragma once
-#include "StitchFormats/StitchFormats.h"
+#include "StitchFormats/FormatVocabulary.h"
 #include <cstddef>
 #include <cstdint>
 #include <optional>

@@ -4,8 +4,8 @@
 #include "Fundamentals/AbsStitch.h"
 #include "Fundamentals/CommonTypes.h"
 #include "Fundamentals/Design.h"
+#include "StitchFormats/FormatVocabulary.h"
 #include "StitchFormats/RelativeStitches.h"
-#include "StitchFormats/StitchFormats.h"
 #include "StitchFormats/Stitches.h"
 #include <memory>
 #include <span>
@@ -32,9 +32,10 @@ public:
     CBaseReadWrite(CBaseReadWrite const&) = delete;
     CBaseReadWrite& operator=(CBaseReadWrite const&) = delete;
 
-    virtual int Save(IArchiverRetriever& retriever, ISaveInformation* information, ITvkVipCodec* codec) = 0;
-    virtual int Load(IArchiverStream& stream, ICharEncoding* encoding, ITvkVipCodec* codec, IZLib* zlib,
-                     std::wstring* wideArgument) = 0;
+    [[nodiscard]] virtual int Save(IArchiverRetriever& retriever, ISaveInformation* information,
+                                   ITvkVipCodec* codec) = 0;
+    [[nodiscard]] virtual int Load(IArchiverStream& stream, ICharEncoding* encoding, ITvkVipCodec* codec, IZLib* zlib,
+                                   std::wstring* wideArgument) = 0;
 
     // The thread catalogue of every colour a reader adds.
     void SetColourType(int colourType) { m_colourType = colourType; }

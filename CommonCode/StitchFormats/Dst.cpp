@@ -67,7 +67,8 @@ int CStitches::TajimaLoad(IArchiverStream& stream)
     unsigned long const records = stream.GetSize() / kRecordSize;
     if (records > static_cast<unsigned long>(kMaxStitchCount))
         return kStatusRefused;
-    AllocStorage(static_cast<int>(records) + kSpareRecords);
+    if (AllocStorage(static_cast<int>(records) + kSpareRecords) != kStatusOk)
+        return kStatusRefused;
     GetTajimaData(stream);
     InsertTrim();
     SizeDesign();
@@ -130,7 +131,9 @@ void CStitches::GetTajimaData(IArchiverStream& stream)
         if (got % kRecordSize != 0)
             break;
     }
-    AppendStitch(CStitch{STITCH_END, 0, 0});
+    // Every file record gives at most one record, so the spare records always
+    // hold the end marker; it carries no stitch.
+    static_cast<void>(AppendStitch(CStitch{STITCH_END, 0, 0}));
 
     SetNumberColours(colours);
     for (int i = 0; i < colours; ++i) {

@@ -82,9 +82,14 @@ int CStitches::MelcoLoad(IArchiverStream& stream)
     if (pairs > static_cast<unsigned long>(kMaxStitchCount))
         return kStatusRefused;
     // Every pair yields at most one record; one more for the end record.
-    AllocStorage(static_cast<int>(pairs) + 1);
+    if (AllocStorage(static_cast<int>(pairs) + 1) != kStatusOk)
+        return kStatusRefused;
     SetCount(0);
     stream.SetPos(0);
+
+    // The storage holds a record per pair and the end; a record that still
+    // does not fit refuses the load rather than go missing.
+    bool stored = true;
 
     int colours = 1;
     bool jumpPending = false;
@@ -102,9 +107,9 @@ int CStitches::MelcoLoad(IArchiverStream& stream)
             jumpPending = false;
             if (!pair.SumsToZero())
                 lastColourChange = 0;
-            AppendStitch(CStitch{kind, pair.Dx(), pair.Dy()});
+            stored &= AppendStitch(CStitch{kind, pair.Dx(), pair.Dy()});
         } else if (pair.IsColourChange()) {
-            AppendStitch(CStitch{STITCH_COLOUR, 0, 0});
+            stored &= AppendStitch(CStitch{STITCH_COLOUR, 0, 0});
             ++colours;
             MelcoCheckZeroData(stream);
             lastColourChange = GetCount() - 1;
@@ -112,14 +117,14 @@ int CStitches::MelcoLoad(IArchiverStream& stream)
         } else if (pair.IsTrim()) {
             // The pair after the trim command carries nothing; the next one is a jump step.
             SkipPair(stream);
-            AppendStitch(CStitch{STITCH_TRIM, 0, 0});
+            stored &= AppendStitch(CStitch{STITCH_TRIM, 0, 0});
             jumpPending = true;
         } else {
             jumpPending = true;
             if (!noTrimLookahead) {
                 noTrimLookahead = MelcoCheckForTrim(stream);
                 if (noTrimLookahead)
-                    AppendStitch(CStitch{STITCH_TRIM, 0, 0});
+                    stored &= AppendStitch(CStitch{STITCH_TRIM, 0, 0});
             }
         }
     }
@@ -130,10 +135,12 @@ int CStitches::MelcoLoad(IArchiverStream& stream)
     if (lastColourChange != 0) {
         CStitch change = *GetStitch(lastColourChange);
         change.flags = STITCH_NORMAL;
-        PutStitch(lastColourChange, change);
+        stored &= PutStitch(lastColourChange, change) == kStatusOk;
         --colours;
     }
-    AppendStitch(CStitch{STITCH_END, 0, 0});
+    stored &= AppendStitch(CStitch{STITCH_END, 0, 0});
+    if (!stored)
+        return kStatusRefused;
 
     SetNumberColours(colours);
     for (int i = 0; i < colours; ++i) {

@@ -2,7 +2,7 @@
 // suffix) or by its file extension. One table for every program that opens
 // stitch files, so the send service and the tools agree.
 #pragma once
-#include "StitchFormats/StitchFormats.h"
+#include "StitchFormats/FormatVocabulary.h"
 #include <optional>
 #include <span>
 #include <string>

@@ -111,7 +111,8 @@ int ReadJanomeStitchData(CStitches& stitches, IArchiverStream& stream, unsigned 
     // The leading move may need more records than the units it came from.
     long const estimate = static_cast<long>((stream.GetSize() - dataStart) / 2) + kStorageSlack
         + LongMoveRecords(firstMove);
-    stitches.AllocStorage(static_cast<int>(std::min<long>(estimate, kMaxRecords + 2)));
+    if (stitches.AllocStorage(static_cast<int>(std::min<long>(estimate, kMaxRecords + 2))) != CStitches::kStatusOk)
+        return CStitches::kStatusRefused;
 
     RecordWriter out(stitches);
     out.PutLeadingMove(firstMove);

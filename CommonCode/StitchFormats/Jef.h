@@ -17,5 +17,5 @@ void GetLengthFirstSewJump(Brodix::IArchiverStream& stream, int& x, int& y);
 // takes codes[k], and the last code once the codes run out. codes must not be
 // empty. Returns 0, or 5 when dataStart lies past the end of the stream or the
 // design is beyond the container's limits.
-int ReadJanomeStitchData(CStitches& stitches, Brodix::IArchiverStream& stream, unsigned long dataStart,
-                         Brodix::CommonTypes::PointI firstMoveOffset, std::span<int16_t const> codes);
+[[nodiscard]] int ReadJanomeStitchData(CStitches& stitches, Brodix::IArchiverStream& stream, unsigned long dataStart,
+                                       Brodix::CommonTypes::PointI firstMoveOffset, std::span<int16_t const> codes);

@@ -354,9 +354,11 @@ int CStitches::BrotherPECLoad(IArchiverStream& stream)
         ReadCardData(stream, &array, false, reinterpret_cast<char*>(colourBlock), true);
     if (status != kStatusOk)
         return status;
-    AllocStorage(count);
+    if (AllocStorage(count) != kStatusOk)
+        return kStatusRefused;
     for (int i = 0; i < count; ++i)
-        PutStitch(i, array[i]);
+        if (PutStitch(i, array[i]) != kStatusOk)
+            return kStatusRefused;
     HandleBrotherColours(this, colourBlock);
     SizeDesign();
     return kStatusOk;

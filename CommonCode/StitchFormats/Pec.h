@@ -12,8 +12,8 @@ class CStitchBuildingArray;
 // code byte) and the number of records in array. standalone is true for a PEC
 // file: a move before the first stitch is dropped and an end record appended.
 // colourBlock is not read.
-std::pair<int, int> ReadCardData(Brodix::IArchiverStream& stream, CStitchBuildingArray* array, bool rotated,
-                                 char* colourBlock, bool standalone);
+[[nodiscard]] std::pair<int, int> ReadCardData(Brodix::IArchiverStream& stream, CStitchBuildingArray* array,
+                                               bool rotated, char* colourBlock, bool standalone);
 
 // The byte count before the signature: 16 bits, or 0 then 24 bits.
 unsigned long GetByteCount(Brodix::IArchiverStream& stream);

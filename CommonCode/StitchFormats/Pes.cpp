@@ -148,7 +148,7 @@ public:
 private:
     int PrepareHoop();
     int ReadBlock(int index, unsigned long& position);
-    void EndBlockAtItsStart(CStitchBuildingArray& records);
+    bool EndBlockAtItsStart(CStitchBuildingArray& records);
     void AddColours(int index, unsigned char* colourList);
     std::wstring Notes(Brodix::StitchFormats::ICharEncoding* encoding) const;
     void BuildDesigns(Brodix::StitchFormats::ICharEncoding* encoding);
@@ -217,8 +217,7 @@ int PESLoad::ReadBlock(int index, unsigned long& position)
         block.offsetX = SignedWord(blockHeader + kOffsetXByte);
         block.offsetY = SignedWord(blockHeader + kOffsetYByte);
     }
-    if (index + 1 < m_blockCount)
-        EndBlockAtItsStart(decoded);
+    bool const endsAtItsStart = index + 1 >= m_blockCount || EndBlockAtItsStart(decoded);
     KeepRecords(decoded, block.records);
 
     // One thumbnail for the whole design and one per colour follow the stitches.
@@ -229,19 +228,24 @@ int PESLoad::ReadBlock(int index, unsigned long& position)
 
     if (status != kStatusOk)
         return status;
+    // Without its move back the block would shift every block after it.
+    if (!endsAtItsStart)
+        return kStatusRefused;
     AddColours(index, colourList);
     return kStatusOk;
 }
 
 // A colour change, then a move back to where the block began: the next block
-// starts from the same point, shifted by its hoop position.
-void PESLoad::EndBlockAtItsStart(CStitchBuildingArray& records)
+// starts from the same point, shifted by its hoop position. False when the
+// array is full and the move back is not all there.
+bool PESLoad::EndBlockAtItsStart(CStitchBuildingArray& records)
 {
     int x = 0;
     int y = 0;
     records.GetNeedlePosition(&x, &y);
     records.Add(CStitch{STITCH_COLOUR, 0, 0});
     records.AddLongStitch(x, y, 0, 0, kMaxStep, STITCH_JUMP, false);
+    return !records.HasOverflowed();
 }
 
 void PESLoad::AddColours(int index, unsigned char* colourList)

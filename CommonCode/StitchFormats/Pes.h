@@ -13,12 +13,12 @@ public:
     using CBaseReadWrite::CBaseReadWrite;
 
     // Writing PES is not part of this library.
-    int Save(IArchiverRetriever& retriever, ISaveInformation* information, ITvkVipCodec* codec) override;
-    int Load(IArchiverStream& stream, ICharEncoding* encoding, ITvkVipCodec* codec, IZLib* zlib,
-             std::wstring* wideArgument) override;
+    [[nodiscard]] int Save(IArchiverRetriever& retriever, ISaveInformation* information, ITvkVipCodec* codec) override;
+    [[nodiscard]] int Load(IArchiverStream& stream, ICharEncoding* encoding, ITvkVipCodec* codec, IZLib* zlib,
+                           std::wstring* wideArgument) override;
 
     // 0, 2 (unknown version, or several blocks on a single-position hoop), 4 or 5.
-    int BrotherPESLoad(IArchiverStream& stream, ICharEncoding* encoding);
+    [[nodiscard]] int BrotherPESLoad(IArchiverStream& stream, ICharEncoding* encoding);
 
     // The hoop position rectangles (tenths of a millimetre) of the header's hoop
     // type; returns their number and writes them when rects is not null.

@@ -25,7 +25,7 @@ public:
     virtual bool IsIndustrialMachine() const { return false; }
     virtual void GetHoop(int& width, int& height, bool& rotated) const = 0;
     virtual int GetNumHoops() const { return 1; }
-    virtual bool LoadFromFile(Brodix::IArchiverStream& stream) = 0;
+    [[nodiscard]] virtual bool LoadFromFile(Brodix::IArchiverStream& stream) = 0;
     virtual uint32_t GetCardDataPos() const;
     virtual void GetDimensions(int& width, int& height) const = 0;
     virtual int GetHoopType() const { return 0; }

@@ -131,16 +131,18 @@ bool ReadBodyLayout(IArchiverStream& stream, int64_t base, BodyLayout& body)
 }
 
 // Grows the record storage so that `needed` records fit from index on,
-// doubling so that a design grown record by record stays linear.
-void ReserveRecords(CStitches& stitches, int index, int64_t needed)
+// doubling so that a design grown record by record stays linear. False when
+// the storage could not grow that far.
+bool ReserveRecords(CStitches& stitches, int index, int64_t needed)
 {
     int64_t const last = index + needed - 1;
     int64_t const capacity = stitches.GetCount();
     if (last < capacity)
-        return;
+        return true;
     int64_t const growth = std::max({capacity, last - capacity + 1, int64_t{kMinStorageGrowth}});
     CStitch const filler{STITCH_END, 0, 0};
-    stitches.PutStitchRealloc(static_cast<int>(last), filler, static_cast<unsigned>(growth));
+    return stitches.PutStitchRealloc(static_cast<int>(last), filler, static_cast<unsigned>(growth))
+           == CStitches::kStatusOk;
 }
 
 // Records LongStitchPut writes at most for a move.
@@ -199,7 +201,9 @@ public:
         if (!Budget(1))
             return false;
         CStitch record{flags, static_cast<int8_t>(dx), static_cast<int8_t>(dy)};
-        m_stitches.PutStitch(m_index++, record);
+        if (m_stitches.PutStitch(m_index, record) != CStitches::kStatusOk)
+            return false;
+        ++m_index;
         return true;
     }
 
@@ -218,8 +222,7 @@ public:
     {
         if (!Budget(JumpRecords(dx, dy)))
             return false;
-        m_stitches.ConvertToJumpStitch(static_cast<int>(dx), static_cast<int>(dy), m_index);
-        return true;
+        return m_stitches.ConvertToJumpStitch(static_cast<int>(dx), static_cast<int>(dy), m_index);
     }
 
 private:
@@ -227,8 +230,7 @@ private:
     {
         if (m_index + records > kMaxRecords)
             return false;
-        ReserveRecords(m_stitches, m_index, records);
-        return true;
+        return ReserveRecords(m_stitches, m_index, records);
     }
 
     CStitches& m_stitches;
@@ -438,7 +440,7 @@ void ReadDesignHeader(IArchiverStream& stream, long address, bool& mirror, int& 
 
 } // namespace Shv
 
-void CStitches::ConvertToJumpStitch(int dx, int dy, int& index)
+bool CStitches::ConvertToJumpStitch(int dx, int dy, int& index)
 {
     // The move follows the pixel line to (dx, -dy); every 80th point ends a jump.
     int64_t const endX = dx;
@@ -449,7 +451,8 @@ void CStitches::ConvertToJumpStitch(int dx, int dy, int& index)
     int const majorSign = Sign(xMajor ? endX : endY);
     int const minorSign = Sign(xMajor ? endY : endX);
     int64_t const segments = major > 0 ? (major - 1) / kJumpSegment : 0;
-    ReserveRecords(*this, index, segments + 1);
+    if (!ReserveRecords(*this, index, segments + 1))
+        return false;
 
     int64_t previousX = 0;
     int64_t previousY = 0;
@@ -461,12 +464,17 @@ void CStitches::ConvertToJumpStitch(int dx, int dy, int& index)
         int64_t const pointX = xMajor ? along : across;
         int64_t const pointY = xMajor ? across : along;
         CStitch jump{STITCH_JUMP, static_cast<int8_t>(pointX - previousX), static_cast<int8_t>(pointY - previousY)};
-        PutStitch(index++, jump);
+        if (PutStitch(index, jump) != kStatusOk)
+            return false;
+        ++index;
         previousX = pointX;
         previousY = pointY;
     }
     CStitch last{STITCH_NORMAL, static_cast<int8_t>(endX - previousX), static_cast<int8_t>(endY - previousY)};
-    PutStitch(index++, last);
+    if (PutStitch(index, last) != kStatusOk)
+        return false;
+    ++index;
+    return true;
 }
 
 int CStitches::ReadShvFile(IArchiverStream& stream, long base, int& index, int& colour, int& x, int& y,
@@ -524,7 +532,8 @@ int CStitches::ShvLoad(IArchiverStream& stream, std::wstring* name)
     int stitches = 0;
     int colours = 0;
     Shv::GetSizes(stream, 0, stitches, colours);
-    AllocStorage(std::min(stitches, kMaxRecords));
+    if (AllocStorage(std::min(stitches, kMaxRecords)) != kStatusOk)
+        return kStatusRefused;
     SetNumberColours(colours);
 
     int index = 0, colour = 0, x = 0, y = 0;
@@ -559,7 +568,8 @@ int CStitches::DhvLoad(IArchiverStream& stream, std::wstring* name)
     }
     if (!ValidateNumCols(colours))
         return kStatusRefused;
-    AllocStorage(std::min(stitches, kMaxRecords));
+    if (AllocStorage(std::min(stitches, kMaxRecords)) != kStatusOk)
+        return kStatusRefused;
     SetNumberColours(colours);
 
     int index = 0, colour = 0;

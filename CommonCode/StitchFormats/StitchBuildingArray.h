@@ -44,7 +44,7 @@ public:
     CStitch const& operator[](int index) const { return m_records[index]; }
     CStitch& operator[](int index) { return m_records[index]; }
     // True once a record had to be dropped at kMaxRecords.
-    bool HasOverflowed() const { return m_overflowed; }
+    [[nodiscard]] bool HasOverflowed() const { return m_overflowed; }
 
 private:
     std::unique_ptr<CStitch[]> m_records;

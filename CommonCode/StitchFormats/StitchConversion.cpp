@@ -183,11 +183,14 @@ void CStitches::ConvertFromAbsolute(IDesign const& design, bool noTrailingJump)
         emitPendingMove();
     records.push_back(CStitch{STITCH_END, 0, 0});
 
-    AllocStorage(static_cast<int>(records.size()));
+    // Cleared above, so the storage is sized for exactly these records.
+    if (AllocStorage(static_cast<int>(records.size())) != kStatusOk)
+        return;
     for (std::size_t i = 0; i < records.size(); ++i) {
         CStitch r = records[i];
         r.dy = static_cast<int8_t>(-r.dy);   // records count y upwards
-        PutStitch(static_cast<int>(i), r);
+        if (PutStitch(static_cast<int>(i), r) != kStatusOk)
+            return;
     }
     if (colours.empty()) {
         colours.push_back(0);
@@ -215,8 +218,8 @@ void PutLongMove(CStitches* stitches, int x0, int y0, int x1, int y1, double ste
     CStitch const jump{STITCH_JUMP, static_cast<int8_t>(split.stepX), static_cast<int8_t>(split.stepY)};
     // The storage bounds the work: a move longer than the file could hold ends there.
     long long written = 0;
-    for (; written < steps && index < stitches->GetCount(); ++written)
-        stitches->PutStitch(index++, jump);
+    for (; written < steps && stitches->PutStitch(index, jump) == CStitches::kStatusOk; ++written)
+        ++index;
     long long rx = split.restX;
     long long ry = split.restY;
     bool const smallRest = split.RestMergeable();
@@ -230,7 +233,8 @@ void PutLongMove(CStitches* stitches, int x0, int y0, int x1, int y1, double ste
             last.flags = lastFlags;
             last.dx = static_cast<int8_t>(mergedX);
             last.dy = static_cast<int8_t>(mergedY);
-            stitches->PutStitch(index - 1, last);
+            // The record just written takes the rest, so it lies inside the storage.
+            static_cast<void>(stitches->PutStitch(index - 1, last));
             return;
         }
     }

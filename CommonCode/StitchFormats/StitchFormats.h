@@ -1,90 +1,41 @@
-// The one entry by which a machine stitch format (every format but VP3)
-// becomes a common design, and the callbacks that keep the format engine free
-// of platform text conversion, zlib and the TVK/VIP compressor.
+// The engine's entry points: the one load by which a machine stitch format
+// (every format but VP3) becomes a common design, the colour rules, and what a
+// file's header says for people. The shared words (Format, the callbacks that
+// keep the engine free of platform text conversion, zlib and the TVK/VIP
+// compressor, and the statuses) are in FormatVocabulary.h.
 #pragma once
 #include "Fundamentals/ArchiverStream.h"
 #include "Fundamentals/Design.h"
-#include <cstddef>
+#include "StitchFormats/FormatVocabulary.h"
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Brodix::StitchFormats {
 
-// The values are stored and passed by callers; they never change. The fixed
-// underlying type keeps any number a caller passes a valid value to refuse.
-enum Format : int {
-    FormatVIP = 0,
-    FormatTVK = 1,
-    FormatDST = 2,
-    Format10o = 3,
-    FormatPCS = 4,
-    FormatEXP = 5,
-    FormatPES = 6,
-    FormatPEC = 7,
-    FormatSEW = 8,
-    FormatJEF = 9,
-    FormatXXX = 10,
-    FormatSHV = 11,
-    FormatDHV = 12,
-    FormatART = 13,
-};
-inline constexpr int kFormatCount = 14;
-
-// Wide text to and from the single-byte code page of the formats.
-class ICharEncoding {
-public:
-    virtual ~ICharEncoding() = default;
-    virtual std::string ConvertToChars(std::wstring text) = 0;
-    virtual std::wstring ConvertToWChars(std::string text) = 0;
-};
-
-// zlib's one-shot uncompress: destLen is the capacity in, the bytes produced out.
-// Callers keep ownership, so the engine never deletes through this interface.
-class IZLib {
-public:
-    virtual bool Uncompress(char* dest, std::size_t& destLen, const char* src, unsigned srcLen) = 0;
-
-protected:
-    ~IZLib() = default;
-};
-
-// The compressor of the TVK and VIP sections; name labels the section only.
-class ITvkVipCodec {
-public:
-    virtual ~ITvkVipCodec() = default;
-    virtual bool Compress(const char* name, char* data, unsigned long size, std::vector<char>& out) = 0;
-    virtual bool Decompress(const char* name, char* in, unsigned long inSize, char* out, unsigned long outSize) = 0;
-};
-
-// Writer side: where the output goes, and named values such as "Filename".
-class IArchiverRetriever {
-public:
-    virtual ~IArchiverRetriever() = default;
-    virtual IArchiverStream* GetArchiver() = 0;
-    virtual bool IsArchiverValid() = 0;
-};
-
-class ISaveInformation {
-public:
-    virtual ~ISaveInformation() = default;
-    virtual std::wstring GetTextValue(std::wstring const& name) = 0;
-};
-
 // Loads one design and appends it to target (stitches already there stay in
 // front). Returns the reader's status, 0 on success; on failure target is
 // untouched. Any callback may be null where the format does not use it.
-int Load(IDesign& target, IArchiverStream& stream, int colourType, Format format, ICharEncoding* encoding,
-         ITvkVipCodec* codec, IZLib* zlib, std::wstring* wideArgument);
+[[nodiscard]] int Load(IDesign& target, IArchiverStream& stream, int colourType, Format format,
+                       ICharEncoding* encoding, ITvkVipCodec* codec, IZLib* zlib, std::wstring* wideArgument);
 
 // As above, appending each loaded design (PES may hold several) to designs.
-int Load(std::vector<std::shared_ptr<IDesign>>& designs, IArchiverStream& stream, int colourType, Format format,
-         ICharEncoding* encoding, ITvkVipCodec* codec, IZLib* zlib, std::wstring* wideArgument);
+[[nodiscard]] int Load(std::vector<std::shared_ptr<IDesign>>& designs, IArchiverStream& stream, int colourType,
+                       Format format, ICharEncoding* encoding, ITvkVipCodec* codec, IZLib* zlib,
+                       std::wstring* wideArgument);
 
 enum EColourRulesType { OldColourRules = 0, NewColourRules = 1 };
 
 // Rewrites the colour-change records of design under the given rules (see
 // StitchFormats/ColourRules.h) and rebuilds it with its own colours.
 void ConvertStitchesForColourRules(IDesign& design, EColourRulesType rules);
+
+// What a file's header says beyond the design, as (label, value) pairs for
+// people: for PES the version, the hoop and the number of hoop positions;
+// nothing for other formats or a header that cannot be read. The stream is
+// left where it was.
+using HeaderDetails = std::vector<std::pair<std::string, std::string>>;
+HeaderDetails DescribeHeader(IArchiverStream& stream, Format format);
 
 } // namespace Brodix::StitchFormats

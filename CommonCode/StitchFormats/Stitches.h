@@ -7,7 +7,7 @@
 #include "Fundamentals/ColourData.h"
 #include "Fundamentals/CommonTypes.h"
 #include "Fundamentals/Design.h"
-#include "StitchFormats/StitchFormats.h"
+#include "StitchFormats/FormatVocabulary.h"
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -42,10 +42,10 @@ public:
     using IArchiverStream = Brodix::IArchiverStream;
     using ColourData = Brodix::ColourData;
 
-    // Reader statuses shared by every format; readers may add their own.
-    static constexpr int kStatusOk = 0;
-    static constexpr int kStatusUnsupportedFormat = 4;   // no reader for this Format
-    static constexpr int kStatusRefused = 5;             // bad counts, marker text, colour mismatch
+    // The readers' names for the shared statuses of FormatVocabulary.h.
+    static constexpr int kStatusOk = Brodix::StitchFormats::kStatusOK;
+    static constexpr int kStatusUnsupportedFormat = Brodix::StitchFormats::kStatusNotThisFormat;
+    static constexpr int kStatusRefused = Brodix::StitchFormats::kStatusRefused;
 
     static constexpr int kMaxStitchCount = 5'000'000;
     static constexpr int kMaxColourCount = 2'000;
@@ -73,14 +73,14 @@ public:
 
     // ---- storage ----
     // Allocates n records once; 1 when records already exist.
-    int AllocStorage(int n);
+    [[nodiscard]] int AllocStorage(int n);
     // 1 (and nothing stored) for an index outside 0..GetCount()-1.
-    int PutStitch(int index, CStitch const& stitch);
+    [[nodiscard]] int PutStitch(int index, CStitch const& stitch);
     // Grows the storage by growth records first when index is past the end.
-    int PutStitchRealloc(int index, CStitch const& stitch, unsigned growth);
+    [[nodiscard]] int PutStitchRealloc(int index, CStitch const& stitch, unsigned growth);
     // For readers that count up after AllocStorage and SetCount(0): stores at
     // GetCount() and counts it; false (record dropped) once the storage is full.
-    bool AppendStitch(CStitch const& stitch)
+    [[nodiscard]] bool AppendStitch(CStitch const& stitch)
     {
         if (m_count >= m_capacity)
             return false;
@@ -152,8 +152,8 @@ public:
     static bool IsCanFileData(const char* data, std::size_t size);
 
     // ---- loading and conversion ----
-    int Load(IArchiverStream& stream, Format format, ICharEncoding* encoding, ITvkVipCodec* codec, IZLib* zlib,
-             std::wstring* wideArgument);
+    [[nodiscard]] int Load(IArchiverStream& stream, Format format, ICharEncoding* encoding, ITvkVipCodec* codec,
+                           IZLib* zlib, std::wstring* wideArgument);
     // Appends the records to design from origin; returns the colours started.
     int ConvertToAbsolute(IDesign& design, Brodix::CommonTypes::PointI origin, bool useStoredTypes, bool addJumps);
     // The writers' direction: absolute stitches back to records of at most 127 units.
@@ -163,55 +163,55 @@ public:
 
     // ---- format readers: one file per format; Load dispatches to them ----
     // DST (Dst.cpp)
-    int TajimaLoad(IArchiverStream& stream);
+    [[nodiscard]] int TajimaLoad(IArchiverStream& stream);
     void GetTajimaData(IArchiverStream& stream);
     bool ReadTajimaRecord(uint8_t const* record, int& colours, int* palette, int& lastColourChange);
     void InsertTrim();   // a trim before every run of three or more jumps after a stitch; PCS uses it too
     // EXP (Exp.cpp)
-    int MelcoLoad(IArchiverStream& stream);
+    [[nodiscard]] int MelcoLoad(IArchiverStream& stream);
     static void MelcoCheckZeroData(IArchiverStream& stream);   // swallows a zero-sum pair after a colour change
     static bool MelcoCheckForTrim(IArchiverStream& stream);    // two more jump commands follow this one
     // XXX (Xxx.cpp)
-    int xxxLoad(IArchiverStream& stream);
+    [[nodiscard]] int xxxLoad(IArchiverStream& stream);
     // One pass over the stitch stream; with a null target it only counts.
     static void ReadXXXStitches(IArchiverStream& stream, CStitches* target, int& index,
                                 std::vector<int>& colourEntries);
     // 10o (10o.cpp)
-    int ToyotaLoad(IArchiverStream& stream);
+    [[nodiscard]] int ToyotaLoad(IArchiverStream& stream);
     // JEF (Jef.cpp)
-    int JefLoad(IArchiverStream& stream);
+    [[nodiscard]] int JefLoad(IArchiverStream& stream);
     // SEW (Sew.cpp)
-    int SewLoad(IArchiverStream& stream);
+    [[nodiscard]] int SewLoad(IArchiverStream& stream);
     // PCS (Pcs.cpp)
-    int DravoLoad(IArchiverStream& stream, ICharEncoding* encoding);
+    [[nodiscard]] int DravoLoad(IArchiverStream& stream, ICharEncoding* encoding);
     // PEC (Pec.cpp)
-    int BrotherPECLoad(IArchiverStream& stream);
+    [[nodiscard]] int BrotherPECLoad(IArchiverStream& stream);
     // Colour count from colour block byte 0 (+1), colours from the Brother palette indices after it.
     static void HandleBrotherColours(CStitches* stitches, unsigned char* colourBlock);
     // SHV and DHV (Shv.cpp)
-    int ShvLoad(IArchiverStream& stream, std::wstring* wideArgument);
-    int DhvLoad(IArchiverStream& stream, std::wstring* wideArgument);
+    [[nodiscard]] int ShvLoad(IArchiverStream& stream, std::wstring* wideArgument);
+    [[nodiscard]] int DhvLoad(IArchiverStream& stream, std::wstring* wideArgument);
     // Reads the design body at base, appending records at index and colours at
     // colour; (x, y) is the move to the body's origin on entry and its last
     // position on return. 0, or 5 for a body past the stream or beyond the limits.
-    int ReadShvFile(IArchiverStream& stream, long base, int& index, int& colour, int& x, int& y,
-                    std::wstring* name, bool mirror, int dirX, int dirY, double scaleX, double scaleY);
+    [[nodiscard]] int ReadShvFile(IArchiverStream& stream, long base, int& index, int& colour, int& x, int& y,
+                                  std::wstring* name, bool mirror, int dirX, int dirY, double scaleX, double scaleY);
     // Writes a move (y down) as jumps of at most 80 units along its pixel line
-    // and a final stitch, growing the storage as needed.
-    void ConvertToJumpStitch(int dx, int dy, int& index);
+    // and a final stitch, growing the storage as needed; false when it could not.
+    [[nodiscard]] bool ConvertToJumpStitch(int dx, int dy, int& index);
     // TVK and VIP (Tvk.cpp, Vip.cpp)
-    int TovenrikLoad(IArchiverStream& stream, ICharEncoding* encoding, ITvkVipCodec* codec);
-    int VIPLoad(IArchiverStream& stream, ITvkVipCodec* codec);
+    [[nodiscard]] int TovenrikLoad(IArchiverStream& stream, ICharEncoding* encoding, ITvkVipCodec* codec);
+    [[nodiscard]] int VIPLoad(IArchiverStream& stream, ITvkVipCodec* codec);
     // ART (Art.cpp)
-    int BerninaLoad(IArchiverStream& stream, IZLib* zlib);
+    [[nodiscard]] int BerninaLoad(IArchiverStream& stream, IZLib* zlib);
 
 private:
-    int ReadFormat(IArchiverStream& stream, Format format, ICharEncoding* encoding, ITvkVipCodec* codec, IZLib* zlib,
-                   std::wstring* wideArgument);
+    [[nodiscard]] int ReadFormat(IArchiverStream& stream, Format format, ICharEncoding* encoding,
+                                 ITvkVipCodec* codec, IZLib* zlib, std::wstring* wideArgument);
     void AllocRecords(int n);
     int ColourTypeFor(int index, bool useStoredTypes) const;
     // TVK and VIP: the header's three streams into the records (TvkVipHelpers.cpp).
-    int ReadTvkVipStitchStreams(IArchiverStream& stream, ITvkVipCodec* codec);
+    [[nodiscard]] int ReadTvkVipStitchStreams(IArchiverStream& stream, ITvkVipCodec* codec);
 
     int32_t m_passwordPieces[3];
     int m_hoopHalfWidth = 500;

@@ -30,7 +30,8 @@ int CStitches::TovenrikLoad(IArchiverStream& stream, ICharEncoding* encoding, IT
     if (!ValidateNumCols(header.colourCount) || !ValidateStitchCount(stitchCount))
         return kStatusRefused;
 
-    AllocStorage(stitchCount);
+    if (AllocStorage(stitchCount) != 0)
+        return kStatusRefused;
     SetNumberColours(header.colourCount);
     m_header = header;
 

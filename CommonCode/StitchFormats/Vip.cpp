@@ -45,7 +45,8 @@ int CStitches::VIPLoad(IArchiverStream& stream, ITvkVipCodec* codec)
     if (header.version != kVipVersion)
         return TvkVipHelpers::kStatusWrongVersion;
 
-    AllocStorage(stitchCount);
+    if (AllocStorage(stitchCount) != 0)
+        return kStatusRefused;
     SetNumberColours(header.colourCount);
     m_header = header;
 

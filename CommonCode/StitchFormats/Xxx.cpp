@@ -65,11 +65,12 @@ int ColourEntryOf(uint8_t code)
     return code == kExtraColourCode ? kExtraColourEntry : code - kFirstColourCode;
 }
 
-// Writes a record in the write pass and counts it in both.
+// Writes a record in the write pass and counts it in both. A record past the
+// storage is not stored, and the count then refuses the load (xxxLoad).
 void Put(CStitches* target, int& index, CStitch const& record)
 {
     if (target != nullptr)
-        target->PutStitch(index, record);
+        static_cast<void>(target->PutStitch(index, record));
     ++index;
 }
 
@@ -244,7 +245,8 @@ void RemoveExtraColours(CStitches* stitches)
         } else {
             afterColourChange = false;
         }
-        stitches->PutStitch(kept++, record);
+        // Records move down in place: kept never passes i.
+        static_cast<void>(stitches->PutStitch(kept++, record));
     }
     stitches->SetCount(kept);
     int const colourCount = static_cast<int>(colours.size());
@@ -279,7 +281,8 @@ int CStitches::xxxLoad(IArchiverStream& stream)
         return kStatusRefused;
 
     int const capacity = count + kSpareRecords;
-    AllocStorage(capacity);
+    if (AllocStorage(capacity) != kStatusOk)
+        return kStatusRefused;
     stream.SetPos(kStitchStart);
     int written = 0;
     ReadXXXStitches(stream, this, written, colourEntries);

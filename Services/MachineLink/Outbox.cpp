@@ -1,18 +1,18 @@
 #include "MachineLink/Outbox.h"
+#include "DesignFiles/DesignFiles.h"
 #include "Fundamentals/Vendor.h"
 #include "Platform/FileManager.h"
-#include "StitchFormats/Vp3/VP3ReadWrite.h"
-#include "StitchFormats/Vp3/VP3Status.h"
+#include "SendToMachineContract/SendToMachineContract.h"
 #include <cstdio>
 
 namespace Brodix::MachineLink {
 namespace {
 
-constexpr char kFilenameKey[] = "QelSendToMachineFilename";
-constexpr char kDataKey[] = "QelSendToMachineDataToSend";
-constexpr char kFileTypeKey[] = "QelSendToMachineFileType";
-constexpr std::int64_t kNormalSend = 0;
-constexpr std::int64_t kExpressSend = 2;
+using SendToMachineContract::kDataToSendKey;
+using SendToMachineContract::kExpressSend;
+using SendToMachineContract::kFilenameKey;
+using SendToMachineContract::kFileTypeKey;
+using SendToMachineContract::kNormalSend;
 // Room for " (9999).vp3" within the 255 bytes a file name may have.
 constexpr std::size_t kMaxReceivedNameBytes = 240;
 constexpr unsigned kMaxCopies = 9999;
@@ -41,16 +41,10 @@ Delivery Refused(std::string const& name, std::string const& reason)
     return {false, {}, "refused " + Quoted(name) + ": " + reason};
 }
 
-// Codes 0, 2 and 3 are the reads that still give designs, as the sender's
-// loader accepts them.
+// The payload is accepted when it loads as the sender's loader loads VP3.
 bool Vp3ReaderAccepts(Platform::PropertyData const& payload)
 {
-    Vp3Lib::CVP3ReadWrite reader;
-    std::vector<std::shared_ptr<IDesign>> designs;
-    unsigned int const result = reader.ReadFromMemory(Vp3Lib::CDesignHolder(&designs), payload.data(),
-                                                      payload.size(), CommonTypes::PointI{0, 0}, true);
-    return result == Vp3Lib::kStatusOK || result == Vp3Lib::kStatusUnexpectedClass ||
-           result == Vp3Lib::kStatusUnreadable;
+    return DesignFiles::LoadDesign(payload, DesignFiles::FileFormat::VP3).Loaded();
 }
 
 } // namespace
@@ -109,7 +103,7 @@ Delivery Outbox::Deliver(std::optional<Platform::PropertyDictionary> const& user
     if (!kind || (*kind != kNormalSend && *kind != kExpressSend))
         return Refused(name, "unknown send kind");
 
-    Platform::PropertyValue const* dataValue = value(kDataKey);
+    Platform::PropertyValue const* dataValue = value(kDataToSendKey);
     if (dataValue == nullptr || dataValue->Data() == nullptr)
         return Refused(name, "no design data");
     Platform::PropertyData const& payload = *dataValue->Data();

@@ -5,6 +5,7 @@
 #include "MachineLink/Outbox.h"
 #include "Platform/DistributedNotificationCenter.h"
 #include "Platform/FileManager.h"
+#include "SendToMachineContract/SendToMachineContract.h"
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr char kNotificationName[] = "QelSendToMachineNotification";
 constexpr int kUsageError = 2;
 
 void PrintUsage(std::FILE* out)
@@ -74,7 +74,8 @@ int main(int argc, char** argv)
             listener->Stop();
     };
     std::string error;
-    auto owned = Brodix::Platform::NotificationListener::Create(kNotificationName, handle, &error);
+    auto owned = Brodix::Platform::NotificationListener::Create(Brodix::SendToMachineContract::kNotificationName,
+                                                                handle, &error);
     if (!owned) {
         std::fprintf(stderr, "qel-machine-link: no session bus: %s\n", error.c_str());
         return EXIT_FAILURE;

@@ -1,23 +1,17 @@
 #include "SharedCode/QELDesignFile.h"
+#include "DesignFiles/DesignFiles.h"
 #include "Fundamentals/SimpleDesign.h"
-#include "Fundamentals/Vendor.h"
 #include "Platform/DistributedNotificationCenter.h"
 #include "Platform/FileManager.h"
+#include "SendToMachineContract/SendToMachineContract.h"
 #include "SharedCode/ImportStitchFormats.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
-#include "StitchFormats/Vp3/VP3Status.h"
 #include <cstdlib>
 
 namespace Brodix::SendService {
 namespace {
 
-// Read results that still deliver designs: skipped blocks of an unexpected
-// class or an unreadable version.
-bool AcceptedReadResult(unsigned int result)
-{
-    return result == Vp3Lib::kStatusOK || result == Vp3Lib::kStatusUnexpectedClass ||
-           result == Vp3Lib::kStatusUnreadable;
-}
+namespace Contract = SendToMachineContract;
 
 struct MallocFree {
     void operator()(void* buffer) const { std::free(buffer); }
@@ -27,7 +21,7 @@ struct MallocFree {
 
 std::string const& VP3TypeIdentifier()
 {
-    static std::string const identifier = std::string(kVendorPrefix) + ".vp3";
+    static std::string const identifier = DesignFiles::TypeIdentifier(DesignFiles::FileFormat::VP3);
     return identifier;
 }
 
@@ -50,25 +44,20 @@ QELDesignFile::QELDesignFile(std::vector<unsigned char> const* data, std::string
 
 bool QELDesignFile::loadData(std::vector<unsigned char> const* data, std::string const* type)
 {
-    CSimpleDesign design;
     if (data == nullptr || type == nullptr)
         return false;
-    if (*type != VP3TypeIdentifier()) {
-        ImportStitchFormats importer;
-        if (!importer.loadStitchFormats(*data, *type, &design))
+    if (*type == VP3TypeIdentifier()) {
+        DesignFiles::LoadResult loaded = DesignFiles::LoadDesign(*data, DesignFiles::FileFormat::VP3);
+        if (!loaded.Loaded())
             return false;
-    } else {
-        Vp3Lib::CVP3ReadWrite reader;
-        std::vector<std::shared_ptr<IDesign>> designs;
-        unsigned int const result = reader.ReadFromMemory(Vp3Lib::CDesignHolder(&designs), data->data(),
-                                                          data->size(), CommonTypes::PointI{0, 0}, true);
-        if (!AcceptedReadResult(result))
-            return false;
-        for (auto const& loaded : designs)
-            if (loaded)
-                CSimpleDesign::MergeDesign(design, *loaded, true, false);
+        m_design = std::move(loaded.design);
+        return true;
     }
-    m_design.reset(design.Clone());
+    CSimpleDesign design;
+    ImportStitchFormats importer;
+    if (!importer.loadStitchFormats(*data, *type, &design))
+        return false;
+    m_design = std::make_shared<CSimpleDesign>(std::move(design));
     return true;
 }
 
@@ -84,11 +73,11 @@ void QELDesignFile::sendToMachine(bool express)
         return;
     auto const* bytes = static_cast<unsigned char const*>(buffer);
     Platform::PropertyDictionary const userInfo = {
-        {kDataToSendKey, Platform::PropertyData(bytes, bytes + size)},
-        {kFilenameKey, m_url ? m_url->lastPathComponent() : std::string()},
-        {kFileTypeKey, express ? kExpressSend : kNormalSend},
+        {Contract::kDataToSendKey, Platform::PropertyData(bytes, bytes + size)},
+        {Contract::kFilenameKey, m_url ? m_url->lastPathComponent() : std::string()},
+        {Contract::kFileTypeKey, express ? Contract::kExpressSend : Contract::kNormalSend},
     };
-    Platform::DistributedNotificationCenter::defaultCenter().postNotification(kSendToMachineNotification, userInfo,
+    Platform::DistributedNotificationCenter::defaultCenter().postNotification(Contract::kNotificationName, userInfo,
                                                                               true);
 }
 

@@ -1,7 +1,8 @@
 // One selected embroidery file: read whole, loaded into a design by its type
 // identifier (VP3 through the VP3 reader, every other format through the
-// format engine), and sent to the machine-communication process as a VP3
-// file image in the "QelSendToMachineNotification" distributed notification.
+// format engine, both through the front door to design files), and sent to
+// the machine-communication process as a VP3 file image in the notification
+// of SendToMachineContract.h.
 #pragma once
 #include "Fundamentals/Design.h"
 #include "Platform/URL.h"
@@ -13,13 +14,6 @@
 #include <vector>
 
 namespace Brodix::SendService {
-
-inline constexpr char kSendToMachineNotification[] = "QelSendToMachineNotification";
-inline constexpr char kDataToSendKey[] = "QelSendToMachineDataToSend";
-inline constexpr char kFilenameKey[] = "QelSendToMachineFilename";
-inline constexpr char kFileTypeKey[] = "QelSendToMachineFileType";
-inline constexpr int kNormalSend = 0;
-inline constexpr int kExpressSend = 2;
 
 // Larger files are not read: no embroidery file comes near this, and reading
 // one whole must not exhaust memory.

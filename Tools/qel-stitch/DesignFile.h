@@ -1,8 +1,8 @@
 // Reading one stitch file into a design, with the format chosen from the
 // file's extension or from --format, and failures put into one clear line.
 #pragma once
+#include "DesignFiles/DesignFiles.h"
 #include "Fundamentals/Design.h"
-#include "StitchFormats/StitchFormats.h"
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,10 +20,8 @@ struct DesignFile {
 };
 
 // The extension given with --format wins over the file's own; case is ignored.
-std::optional<Brodix::StitchFormats::Format> ChooseFormat(std::string const& path, std::string const& formatOverride);
-
-// What a reader status means, for the one line of an error message.
-std::string StatusMeaning(Brodix::StitchFormats::Format format, int status);
+std::optional<Brodix::DesignFiles::FileFormat> ChooseFormat(std::string const& path,
+                                                            std::string const& formatOverride);
 
 // Loads path into out. On failure returns false with error set to a line
 // naming the file, the format and what went wrong.

@@ -1,6 +1,6 @@
 // Command-line parsing of qel-stitch and the table of its commands.
 #include "Commands.h"
-#include "StitchFormats/FormatTypeTable.h"
+#include "DesignFiles/DesignFiles.h"
 #include "Vp3File.h"
 #include <optional>
 #include <ostream>
@@ -86,9 +86,9 @@ void PrintUsage(std::ostream& out)
             << option.command << ")\n";
     }
     out << "\nFormats:";
-    for (auto const& entry : Brodix::StitchFormats::FormatTypeTable())
-        out << " " << entry.extension;
-    out << " vp3\nOutput formats (convert): vp3";
+    for (Brodix::DesignFiles::FileFormat const format : Brodix::DesignFiles::AllFileFormats())
+        out << " " << Brodix::DesignFiles::Extension(format);
+    out << "\nOutput formats (convert): vp3";
     out << "\n\nDesign coordinates are tenths of a millimetre with y growing downwards.\n"
            "Exit status: 0 success (fits: whether or not the design fits), 1 a file could not be\n"
            "read, decoded or written or a thread database or range could not be used, 2 usage error.\n";
@@ -152,8 +152,7 @@ int Run(std::vector<std::string> const& args, std::ostream& out, std::ostream& e
         if (command == nullptr)
             return UsageError(err, "unknown command '" + std::string(arg) + "'");
     }
-    if (!options.formatOverride.empty() && !Brodix::StitchFormats::FormatFromExtension(options.formatOverride)
-        && !IsVp3Name("", options.formatOverride))
+    if (!options.formatOverride.empty() && !Brodix::DesignFiles::FileFormatFromExtension(options.formatOverride))
         return UsageError(err, "unknown format '" + options.formatOverride + "'");
     if (command == nullptr)
         return UsageError(err, "no command given");

@@ -2,6 +2,7 @@
 #include "Fundamentals/MemoryStream.h"
 #include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/Palettes.h"
+#include "StitchFormats/StitchFormats.h"
 #include "StitchFormats/Stitches.h"
 
 #include <gtest/gtest.h>

@@ -416,6 +416,27 @@ TEST(PesReader, ManySmallBlocksHoldWhatTheyDecoded)
     EXPECT_LT(encoding.inUse - before, 8 * file.size());
 }
 
+// A block that fills the record array has no room left for its move back to
+// where it began; the file is refused instead of shifting every later block.
+TEST(PesReader, ABlockWithoutRoomForItsMoveBackIsRefused)
+{
+    auto const twoBlocks = [](int jumps) {
+        Bytes codes;
+        for (int i = 0; i < jumps; ++i)
+            codes.insert(codes.end(), {0x97, 0xFF, 0x00});   // a jump of 2047 units along x
+        codes.insert(codes.end(), {0x0A, 0x0A, 0xFF});
+        return PesTestImages::EncodePes(Version(30, 300, 130, 0, 2),
+                                        {Stitching(codes, {1}, 0), Stitching({0x0A, 0x0A, 0xFF}, {2}, 1)});
+    };
+    CPESReadWrite few;
+    EXPECT_EQ(Load(twoBlocks(10), few), 0);
+    EXPECT_EQ(few.Designs().size(), 2u);
+    // About 3.9 million records, and a move back that needs 3.8 million more.
+    CPESReadWrite many;
+    EXPECT_EQ(Load(twoBlocks(150'000), many), CStitches::kStatusRefused);
+    EXPECT_TRUE(many.Designs().empty());
+}
+
 TEST(PesReader, CustomGridRectangles)
 {
     Header h = Version(60, 300, 130, 0, 2);

@@ -211,7 +211,7 @@ TEST(ShvHelpers, JumpRecordsFollowThePixelLine)
         SCOPED_TRACE(testing::Message() << c.dx << "," << c.dy);
         CStitches stitches(0);
         int index = 0;
-        stitches.ConvertToJumpStitch(c.dx, c.dy, index);
+        ASSERT_TRUE(stitches.ConvertToJumpStitch(c.dx, c.dy, index));
         stitches.SetCount(index);
         EXPECT_EQ(Records(stitches), c.records);
 

@@ -29,9 +29,9 @@ std::vector<CStitch> Records(CStitches& stitches)
 
 void Fill(CStitches& stitches, std::vector<CStitch> const& records)
 {
-    stitches.AllocStorage(static_cast<int>(records.size()));
+    ASSERT_EQ(stitches.AllocStorage(static_cast<int>(records.size())), 0);
     for (std::size_t i = 0; i < records.size(); ++i)
-        stitches.PutStitch(static_cast<int>(i), records[i]);
+        ASSERT_EQ(stitches.PutStitch(static_cast<int>(i), records[i]), 0);
 }
 
 TEST(Stitches, StorageIndicesOutsideTheCountAreRefused)
@@ -59,8 +59,8 @@ TEST(Stitches, StorageIndicesOutsideTheCountAreRefused)
 TEST(Stitches, PutStitchReallocGrowsAndKeepsTheRecords)
 {
     CStitches stitches(0);
-    stitches.AllocStorage(1);
-    stitches.PutStitch(0, {STITCH_NORMAL, 1, 1});
+    ASSERT_EQ(stitches.AllocStorage(1), 0);
+    ASSERT_EQ(stitches.PutStitch(0, {STITCH_NORMAL, 1, 1}), 0);
     EXPECT_EQ(stitches.PutStitchRealloc(1, {STITCH_JUMP, 2, 2}, 0), 1);   // no growth: dropped
     EXPECT_EQ(stitches.PutStitchRealloc(1, {STITCH_JUMP, 2, 2}, 10), 0);
     EXPECT_EQ(stitches.GetCount(), 11);
@@ -177,7 +177,7 @@ TEST(Stitches, LongStitchPutSplitsMovesAndMergesSmallRests)
     };
     for (Case const& c : cases) {
         CStitches stitches(0);
-        stitches.AllocStorage(10);
+        ASSERT_EQ(stitches.AllocStorage(10), 0);
         int index = 0;
         (c.jumpLast ? LongJumpStitchPut : LongStitchPut)(&stitches, 0, 0, c.x1, c.y1, 100.0, index);
         stitches.SetCount(index);
@@ -195,7 +195,7 @@ TEST(Stitches, LongStitchPutReachesTheEndOfVeryLongMoves)
     } const cases[] = {{32767, 32767, 80.0}, {-32768, 12345, 80.0}, {20000, 1, 100.0}, {1000, 999, 122.0}};
     for (Case const& c : cases) {
         CStitches stitches(0);
-        stitches.AllocStorage(2000);
+        ASSERT_EQ(stitches.AllocStorage(2000), 0);
         int index = 0;
         LongStitchPut(&stitches, 0, 0, c.x1, c.y1, c.step, index);
         stitches.SetCount(index);
@@ -213,7 +213,7 @@ TEST(Stitches, LongStitchPutReachesTheEndOfVeryLongMoves)
 TEST(Stitches, LongStitchPutStopsWhereTheStorageEnds)
 {
     CStitches stitches(0);
-    stitches.AllocStorage(3);
+    ASSERT_EQ(stitches.AllocStorage(3), 0);
     int index = 1;
     LongStitchPut(&stitches, 0, 0, 2'000'000'000, 0, 100.0, index);
     EXPECT_EQ(index, 3);

@@ -1,6 +1,6 @@
 // The codec the format engine hands to the TVK and VIP readers and writers.
 #pragma once
-#include "StitchFormats/StitchFormats.h"
+#include "StitchFormats/FormatVocabulary.h"
 #include <memory>
 
 namespace Brodix::StitchFormats {

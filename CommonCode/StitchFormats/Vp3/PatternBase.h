@@ -42,8 +42,8 @@ public:
     CPatternBase(CPatternBase const&) = delete;
     CPatternBase& operator=(CPatternBase const&) = delete;
 
-    virtual unsigned int SerializeRead(IArchiverStream& stream, unsigned char version) = 0;
-    virtual unsigned int SerializeWrite(IArchiverStream& stream) const = 0;
+    [[nodiscard]] virtual unsigned int SerializeRead(IArchiverStream& stream, unsigned char version) = 0;
+    [[nodiscard]] virtual unsigned int SerializeWrite(IArchiverStream& stream) const = 0;
     virtual unsigned int GetClassID() const { return kClassNone; }
 
     static void ReadClassInfo(IArchiverStream& stream, CPatternClassHeader& header);

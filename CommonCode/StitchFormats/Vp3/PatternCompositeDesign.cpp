@@ -139,8 +139,9 @@ unsigned int CPatternCompositeDesign::SerializeWrite(IArchiverStream& stream) co
     Write(stream, static_cast<unsigned char>(0));   // no extra data
     Write(stream, &m_producer);
     Write(stream, static_cast<unsigned short>(m_subclasses.size()));
+    // A stitch block always writes in full: it has no status to pass on.
     for (auto const& child : m_subclasses)
-        child->SerializeWrite(stream);
+        static_cast<void>(child->SerializeWrite(stream));
     return kStatusOK;
 }
 

@@ -72,25 +72,25 @@ public:
 
     // On success buffer is a malloc'ed block of size bytes that the caller
     // frees; on any other status neither is touched.
-    unsigned int WriteToMemory(CDesignHolder const& holder, void*& buffer, unsigned long& size,
-                               CommonTypes::PointI const& offset, bool nudge);
-    unsigned int WriteToStream(CDesignHolder const& holder, IArchiverStream& stream,
-                               CommonTypes::PointI const& offset, bool nudge);
+    [[nodiscard]] unsigned int WriteToMemory(CDesignHolder const& holder, void*& buffer, unsigned long& size,
+                                             CommonTypes::PointI const& offset, bool nudge);
+    [[nodiscard]] unsigned int WriteToStream(CDesignHolder const& holder, IArchiverStream& stream,
+                                             CommonTypes::PointI const& offset, bool nudge);
     // kStatusNoFile also when the file does not take every byte.
-    unsigned int WriteToFile(CDesignHolder const& holder, std::FILE* file, CommonTypes::PointI const& offset,
-                             bool nudge);
-    unsigned int WriteToFile(CDesignHolder const& holder, wchar_t const* path, CommonTypes::PointI const& offset,
-                             bool nudge);
+    [[nodiscard]] unsigned int WriteToFile(CDesignHolder const& holder, std::FILE* file,
+                                           CommonTypes::PointI const& offset, bool nudge);
+    [[nodiscard]] unsigned int WriteToFile(CDesignHolder const& holder, wchar_t const* path,
+                                           CommonTypes::PointI const& offset, bool nudge);
 
-    unsigned int ReadFromMemory(CDesignHolder const& holder, void const* data, unsigned long size,
-                                CommonTypes::PointI const& offset, bool cleanup);
-    unsigned int ReadFromStream(CDesignHolder const& holder, IArchiverStream& stream,
-                                CommonTypes::PointI const& offset, bool cleanup);
-    unsigned int ReadFromFile(CDesignHolder const& holder, std::FILE* file, CommonTypes::PointI const& offset,
-                              bool cleanup);
+    [[nodiscard]] unsigned int ReadFromMemory(CDesignHolder const& holder, void const* data, unsigned long size,
+                                              CommonTypes::PointI const& offset, bool cleanup);
+    [[nodiscard]] unsigned int ReadFromStream(CDesignHolder const& holder, IArchiverStream& stream,
+                                              CommonTypes::PointI const& offset, bool cleanup);
+    [[nodiscard]] unsigned int ReadFromFile(CDesignHolder const& holder, std::FILE* file,
+                                            CommonTypes::PointI const& offset, bool cleanup);
     // Always cleans up, whatever the flag says.
-    unsigned int ReadFromFile(CDesignHolder const& holder, wchar_t const* path, CommonTypes::PointI const& offset,
-                              bool cleanup);
+    [[nodiscard]] unsigned int ReadFromFile(CDesignHolder const& holder, wchar_t const* path,
+                                            CommonTypes::PointI const& offset, bool cleanup);
 
     unsigned int SerializeRead(IArchiverStream& stream, unsigned char version) override;
     unsigned int SerializeWrite(IArchiverStream& stream) const override;

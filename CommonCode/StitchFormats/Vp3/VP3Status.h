@@ -1,6 +1,7 @@
-// Result codes of every VP3 read, write and entry point (0 is success), and
-// the class IDs that frame VP3 class blocks.
+// Result codes of every VP3 read, write and entry point (0 is success), what
+// a read status means, and the class IDs that frame VP3 class blocks.
 #pragma once
+#include "Fundamentals/StatusTable.h"
 
 namespace Brodix::Vp3Lib {
 
@@ -24,6 +25,23 @@ constexpr unsigned int kClassFontCharacter = 0x11;
 constexpr unsigned int kClassText = 0x13;
 constexpr unsigned int kClassEmbeddedSPX = 0x22;
 constexpr unsigned int kClassNone = 0xFFFFFFFF;   // objects never framed as a block
+
+// What a read status means, for people. Statuses 2 and 3 still give the
+// designs of the blocks that were read.
+inline constexpr StatusEntry kReadStatusTable[] = {
+    {kStatusOK, "OK", "read"},
+    {kStatusNoFile, "NoFile", "no file to read"},
+    {kStatusUnexpectedClass, "UnexpectedClass", "blocks this reader does not know were skipped"},
+    {kStatusUnreadable, "Unreadable", "blocks of an unsupported version or with unreadable stitch data were skipped"},
+    {kStatusNoDesign, "NoDesign", "unsupported format version, or no design in the file"},
+    {kStatusBadData, "BadData", "damaged colour or stitch data"},
+    {kStatusBadMagic, "BadMagic", "not a VP3 file"},
+};
+
+constexpr StatusEntry const& FindReadStatus(unsigned int code)
+{
+    return FindStatus(kReadStatusTable, code);
+}
 
 namespace Private {
 

@@ -6,6 +6,7 @@
 #include "Platform/DistributedNotificationCenter.h"
 #include "Platform/FileManager.h"
 #include "PrivateSessionBus.h"
+#include "SendToMachineContract/SendToMachineContract.h"
 #include "SharedCode/QELDesignFile.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
 #include "ServiceVp3.h"
@@ -154,10 +155,10 @@ TEST_F(EndToEnd, HostileNotificationsWriteNothing)
     std::copy(vp3.begin(), vp3.end(), oversized.begin());
     auto& center = Platform::DistributedNotificationCenter::defaultCenter();
     auto const post = [&](std::string const& name, Platform::PropertyData const& data) {
-        return center.postNotification(SendService::kSendToMachineNotification,
-                                       {{SendService::kDataToSendKey, data},
-                                        {SendService::kFilenameKey, name},
-                                        {SendService::kFileTypeKey, SendService::kNormalSend}},
+        return center.postNotification(SendToMachineContract::kNotificationName,
+                                       {{SendToMachineContract::kDataToSendKey, data},
+                                        {SendToMachineContract::kFilenameKey, name},
+                                        {SendToMachineContract::kFileTypeKey, SendToMachineContract::kNormalSend}},
                                        true);
     };
     EXPECT_TRUE(post("../x", vp3));
@@ -168,7 +169,7 @@ TEST_F(EndToEnd, HostileNotificationsWriteNothing)
         auto object = sdbus::createObject(*connection, Platform::kNotificationObjectPath);
         object->emitSignal(Platform::kNotificationSignal)
             .onInterface(Platform::kNotificationInterface)
-            .withArguments(std::string(SendService::kSendToMachineNotification), int32_t{5});
+            .withArguments(std::string(SendToMachineContract::kNotificationName), int32_t{5});
     }
     EXPECT_TRUE(post("fine.pes", vp3));
     EXPECT_EQ(receiver->Wait(kProcessTimeout), 0) << receiver->Errors();
@@ -227,11 +228,11 @@ TEST_F(EndToEnd, BadServiceDeclarationsExitWithoutRegistering)
         Platform::NotificationListener* self = nullptr;
         std::string error;
         auto listener = Platform::NotificationListener::Create(
-            SendService::kSendToMachineNotification,
+            SendToMachineContract::kNotificationName,
             [&](std::optional<Platform::PropertyDictionary> const& userInfo) {
                 std::string name;
                 if (userInfo)
-                    if (auto const found = userInfo->find(SendService::kFilenameKey);
+                    if (auto const found = userInfo->find(SendToMachineContract::kFilenameKey);
                         found != userInfo->end() && found->second.String() != nullptr)
                         name = *found->second.String();
                 received.push_back(name);
@@ -247,7 +248,7 @@ TEST_F(EndToEnd, BadServiceDeclarationsExitWithoutRegistering)
         EXPECT_EQ(service.Errors().find("None of the selected"), std::string::npos);
         // Anything the service posted reaches the bus before this marker.
         Platform::DistributedNotificationCenter::defaultCenter().postNotification(
-            SendService::kSendToMachineNotification, {{SendService::kFilenameKey, "sentinel"}}, true);
+            SendToMachineContract::kNotificationName, {{SendToMachineContract::kFilenameKey, "sentinel"}}, true);
         listener->Run();
         EXPECT_EQ(received, std::vector<std::string>{"sentinel"});
     }

@@ -2,6 +2,7 @@
 #include "Platform/DistributedNotificationCenter.h"
 #include "Platform/FileManager.h"
 #include "PrivateSessionBus.h"
+#include "SendToMachineContract/SendToMachineContract.h"
 #include "SharedCode/ImportStitchFormats.h"
 #include "SharedCode/QELDesignFile.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
@@ -16,6 +17,7 @@
 
 using namespace Brodix;
 using namespace Brodix::SendService;
+using namespace Brodix::SendToMachineContract;
 
 namespace {
 
@@ -231,7 +233,7 @@ std::vector<Platform::PropertyDictionary> ReceivedFrom(std::function<void()> con
     Platform::NotificationListener* self = nullptr;
     std::string error;
     auto listener = Platform::NotificationListener::Create(
-        kSendToMachineNotification,
+        kNotificationName,
         [&](std::optional<Platform::PropertyDictionary> const& userInfo) {
             EXPECT_TRUE(userInfo.has_value());
             if (userInfo)

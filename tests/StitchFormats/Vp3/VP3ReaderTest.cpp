@@ -462,11 +462,12 @@ TEST(Vp3Reader, EntryPointsCheckTheirArguments)
     CVP3ReadWrite vp3;
     Bytes const file = FileWithBlocks({GoodBlock()});
     CSimpleDesign const design;
-    EXPECT_THROW(vp3.ReadFromMemory(CDesignHolder(design), file.data(), file.size(), {0, 0}, true),
+    EXPECT_THROW(static_cast<void>(vp3.ReadFromMemory(CDesignHolder(design), file.data(), file.size(), {0, 0}, true)),
                  CDesignHolder::BadAccess);
     std::vector<std::shared_ptr<IDesign>> designs;
-    EXPECT_THROW(vp3.ReadFromMemory(CDesignHolder(&designs, true), file.data(), file.size(), {0, 0}, true),
-                 CDesignHolder::BadAccess);
+    EXPECT_THROW(
+        static_cast<void>(vp3.ReadFromMemory(CDesignHolder(&designs, true), file.data(), file.size(), {0, 0}, true)),
+        CDesignHolder::BadAccess);
     CSimpleDesign target;
     EXPECT_EQ(vp3.ReadFromFile(CDesignHolder(&target), static_cast<std::FILE*>(nullptr), {0, 0}, true), kStatusNoFile);
     EXPECT_EQ(vp3.ReadFromFile(CDesignHolder(&target), L"/nonexistent/x.vp3", {0, 0}, true), kStatusNoFile);

@@ -382,11 +382,12 @@ TEST(Vp3Writer, EntryPointsReportTheirStatus)
     EXPECT_EQ(vp3.WriteToFile(CDesignHolder(design), static_cast<std::FILE*>(nullptr), {0, 0}, true), kStatusNoFile);
     EXPECT_EQ(vp3.WriteToFile(CDesignHolder(design), L"/nonexistent-folder/x.vp3", {0, 0}, true), kStatusNoFile);
     EXPECT_FALSE(Save("/nonexistent-folder/x.vp3", design));
-    EXPECT_THROW(vp3.WriteToMemory(CDesignHolder(static_cast<IDesign*>(nullptr)), buffer, size, {0, 0}, true),
-                 CDesignHolder::BadAccess);
+    EXPECT_THROW(
+        static_cast<void>(vp3.WriteToMemory(CDesignHolder(static_cast<IDesign*>(nullptr)), buffer, size, {0, 0}, true)),
+        CDesignHolder::BadAccess);
 
     CVP3ReadWrite::MemoryReadStream readOnly("abc", 3);
-    EXPECT_THROW(vp3.WriteToStream(CDesignHolder(design), readOnly, {0, 0}, true),
+    EXPECT_THROW(static_cast<void>(vp3.WriteToStream(CDesignHolder(design), readOnly, {0, 0}, true)),
                  CVP3ReadWrite::MemoryReadStream::NotImplemented);
 
     std::FILE* file = std::tmpfile();

@@ -1,0 +1,225 @@
+// The front door: which format a type identifier or extension names, and the
+// one load, which gives a design (VP3 reads that skip blocks included) or a
+// failure with its status, name and meaning.
+#include "DesignFiles/DesignFiles.h"
+#include "Fundamentals/MemoryStream.h"
+#include "Fundamentals/SimpleDesign.h"
+#include "StitchFormats/Vp3/Vp3TestBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace Brodix::DesignFiles;
+namespace SF = Brodix::StitchFormats;
+using Bytes = std::vector<unsigned char>;
+
+Bytes ReadSample(char const* path)
+{
+    std::ifstream file(path, std::ios::binary);
+    Bytes bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (bytes.empty())
+        ADD_FAILURE() << "missing sample " << path;
+    return bytes;
+}
+
+Bytes Text(std::string const& text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
+TEST(DesignFiles, EveryFormatHasItsNameExtensionAndIdentifier)
+{
+    struct Case {
+        FileFormat format;
+        char const* name;
+        char const* extension;
+        char const* identifier;
+        std::optional<SF::Format> engine;
+    } const cases[] = {
+        {FileFormat::VIP, "VIP", "vip", "com.brodix.vip", SF::FormatVIP},
+        {FileFormat::TVK, "TVK", "tvk", "com.brodix.tvk", SF::FormatTVK},
+        {FileFormat::DST, "DST", "dst", "com.brodix.dst", SF::FormatDST},
+        {FileFormat::Toyota10o, "10o", "10o", "com.brodix.toy", SF::Format10o},
+        {FileFormat::PCS, "PCS", "pcs", "com.brodix.pcs", SF::FormatPCS},
+        {FileFormat::EXP, "EXP", "exp", "com.brodix.exp", SF::FormatEXP},
+        {FileFormat::PES, "PES", "pes", "com.brodix.pes", SF::FormatPES},
+        {FileFormat::PEC, "PEC", "pec", "com.brodix.pec", SF::FormatPEC},
+        {FileFormat::SEW, "SEW", "sew", "com.brodix.sew", SF::FormatSEW},
+        {FileFormat::JEF, "JEF", "jef", "com.brodix.jef", SF::FormatJEF},
+        {FileFormat::XXX, "XXX", "xxx", "com.brodix.xxx", SF::FormatXXX},
+        {FileFormat::SHV, "SHV", "shv", "com.brodix.shv", SF::FormatSHV},
+        {FileFormat::DHV, "DHV", "dhv", "com.brodix.dhv", SF::FormatDHV},
+        {FileFormat::ART, "ART", "art", "com.brodix.art", SF::FormatART},
+        {FileFormat::VP3, "VP3", "vp3", "com.brodix.vp3", std::nullopt},
+    };
+    std::set<FileFormat> listed;
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_STREQ(DisplayName(c.format), c.name);
+        EXPECT_STREQ(Extension(c.format), c.extension);
+        EXPECT_EQ(TypeIdentifier(c.format), c.identifier);
+        EXPECT_EQ(EngineFormat(c.format), c.engine);
+        if (c.engine) {
+            EXPECT_EQ(FileFormatOf(*c.engine), c.format);
+        }
+        listed.insert(c.format);
+    }
+    std::set<FileFormat> const all(AllFileFormats().begin(), AllFileFormats().end());
+    EXPECT_EQ(all, listed);
+    EXPECT_EQ(AllFileFormats().size(), std::size(cases));
+    EXPECT_EQ(AllFileFormats().back(), FileFormat::VP3);
+    // The engine keeps its own numbers: the one after its last is not a format.
+    EXPECT_EQ(FileFormatOf(static_cast<SF::Format>(SF::kFormatCount)), std::nullopt);
+}
+
+TEST(DesignFiles, TypesMatchExactlyAndExtensionsIgnoreCase)
+{
+    struct Case {
+        char const* text;
+        std::optional<FileFormat> asType;
+        std::optional<FileFormat> asExtension;
+    } const cases[] = {
+        {"com.brodix.dst", FileFormat::DST, std::nullopt},
+        {"dst", FileFormat::DST, FileFormat::DST},
+        {"DST", std::nullopt, FileFormat::DST},
+        {".Dst", std::nullopt, FileFormat::DST},
+        {"com.brodix.toy", FileFormat::Toyota10o, std::nullopt},
+        {"10o", FileFormat::Toyota10o, FileFormat::Toyota10o},
+        {"10O", std::nullopt, FileFormat::Toyota10o},
+        {"toy", std::nullopt, std::nullopt},
+        {"com.brodix.10o", std::nullopt, std::nullopt},
+        {"com.brodix.vp3", FileFormat::VP3, std::nullopt},
+        {"vp3", FileFormat::VP3, FileFormat::VP3},
+        {"VP3", std::nullopt, FileFormat::VP3},
+        {".vP3", std::nullopt, FileFormat::VP3},
+        {"com.brodix.VP3", std::nullopt, std::nullopt},
+        {"com.brodix.pes", FileFormat::PES, std::nullopt},
+        {"PES", std::nullopt, FileFormat::PES},
+        {"vp", std::nullopt, std::nullopt},
+        {"vp3x", std::nullopt, std::nullopt},
+        {"public.data", std::nullopt, std::nullopt},
+        {".", std::nullopt, std::nullopt},
+        {"", std::nullopt, std::nullopt},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(FileFormatFromType(c.text), c.asType);
+        EXPECT_EQ(FileFormatFromExtension(c.text), c.asExtension);
+    }
+}
+
+TEST(DesignFiles, ACorpusDstLoadsAsTheEngineLoadsIt)
+{
+    Bytes const bytes = ReadSample("../shared/corpus/dst/Bean.dst");
+    LoadResult const loaded = LoadDesign(bytes, FileFormat::DST);
+    ASSERT_TRUE(loaded.Loaded()) << loaded.meaning;
+    EXPECT_EQ(loaded.status, 0);
+    EXPECT_STREQ(loaded.statusName, "OK");
+    EXPECT_FALSE(loaded.skippedBlocks);
+    EXPECT_TRUE(loaded.details.empty());
+
+    Brodix::Archivers::MemoryStreamRW<Brodix::IArchiverStream> stream(bytes);
+    Brodix::CSimpleDesign direct;
+    ASSERT_EQ(SF::Load(direct, stream, 0, SF::FormatDST, nullptr, nullptr, nullptr, nullptr), 0);
+    ASSERT_GT(direct.GetStitchCount(), 0u);
+    EXPECT_EQ(loaded.design->GetStitchCount(), direct.GetStitchCount());
+    ASSERT_EQ(loaded.design->GetColourCount(), direct.GetColourCount());
+    for (unsigned long i = 0; i < direct.GetColourCount(); ++i)
+        EXPECT_EQ(loaded.design->GetColour(i), direct.GetColour(i)) << "colour " << i;
+}
+
+TEST(DesignFiles, APesLoadTellsItsHeader)
+{
+    LoadResult const loaded = LoadDesign(ReadSample("../shared/corpus/pes/Star.pes"), FileFormat::PES);
+    ASSERT_TRUE(loaded.Loaded()) << loaded.meaning;
+    ASSERT_EQ(loaded.details.size(), 3u);
+    EXPECT_EQ(loaded.details[0], (std::pair<std::string, std::string>{"PES version", "70"}));
+    EXPECT_EQ(loaded.details[1].first, "hoop");
+    EXPECT_EQ(loaded.details[2].first, "hoop positions");
+}
+
+// Reads that skip a block still give the designs of the other blocks, and say
+// so; a read that ends early gives nothing.
+TEST(DesignFiles, Vp3ReadsThatSkipBlocksStillGiveTheDesign)
+{
+    Vp3Test::ReadOutcomeFiles const files = Vp3Test::MakeReadOutcomeFiles();
+    struct Case {
+        char const* what;
+        Bytes file;
+        int status;
+        char const* name;
+        bool loaded;
+    } const cases[] = {
+        {"good", files.good, 0, "OK", true},
+        {"unknown class at the root", files.unknownClass, 2, "UnexpectedClass", true},
+        {"unreadable stitch block", files.unreadableBlock, 3, "Unreadable", true},
+        {"empty root", files.emptyRoot, 4, "NoDesign", false},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoadResult const result = LoadDesign(c.file, FileFormat::VP3);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_STREQ(result.statusName, c.name);
+        ASSERT_EQ(result.Loaded(), c.loaded);
+        bool const skipped = c.loaded && c.status != 0;
+        EXPECT_EQ(result.skippedBlocks, skipped);
+        EXPECT_EQ(result.details.size(), skipped ? 1u : 0u);
+        if (c.loaded) {
+            EXPECT_GT(result.design->GetStitchCount(), 0u);
+        }
+    }
+}
+
+TEST(DesignFiles, BytesThatAreNoDesignGiveANamedFailure)
+{
+    struct Case {
+        Bytes bytes;
+        FileFormat format;
+        int status;
+        char const* name;
+        char const* meaning;
+    } const cases[] = {
+        {Text("garbage"), FileFormat::VP3, 6, "BadMagic", "not a VP3 file"},
+        {Text("garbage"), FileFormat::PES, 2, "BadVersion", "unsupported version or variant of PES"},
+        {Text("garbage"), FileFormat::PEC, 4, "NotThisFormat", "not a valid PEC file, or no reader for PEC"},
+        {Text("SColourStitch"), FileFormat::DST, 5, "Refused",
+         "damaged or refused data (counts out of range, or colours that do not match the colour changes)"},
+        {Text("#PCS"), FileFormat::PCS, 2, "BadVersion", "unsupported version or variant of PCS"},
+        {Text("#"), FileFormat::PCS, 3, "Truncated", "truncated: the header cannot be read"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.meaning);
+        LoadResult const result = LoadDesign(c.bytes, c.format);
+        EXPECT_FALSE(result.Loaded());
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_STREQ(result.statusName, c.name);
+        EXPECT_EQ(result.meaning, c.meaning);
+        EXPECT_TRUE(result.details.empty());
+    }
+    // A value that is no format is refused by the engine, not read as VP3.
+    LoadResult const unknown = LoadDesign(Text("%qel%"), static_cast<FileFormat>(99));
+    EXPECT_FALSE(unknown.Loaded());
+    EXPECT_EQ(unknown.status, SF::kStatusNotThisFormat);
+}
+
+TEST(DesignFiles, EveryStatusHasOneNameAndMeaning)
+{
+    std::set<int> codes;
+    std::set<std::string> names;
+    for (Brodix::StatusEntry const& entry : SF::kStatusTable) {
+        EXPECT_TRUE(codes.insert(entry.code).second) << entry.code;
+        EXPECT_TRUE(names.insert(entry.name).second) << entry.name;
+        EXPECT_EQ(&SF::FindStatus(entry.code), &entry);
+    }
+    EXPECT_EQ(SF::FindStatus(77).meaning, std::string("unreadable data"));
+}
+
+} // namespace
