@@ -98,15 +98,19 @@ bool GivesDesigns(unsigned int status)
            || status == Vp3Lib::kStatusUnreadable;
 }
 
-// Lettering and SPX objects, and whether the library that reads SPX data is
-// there: without it, SPX objects add no stitches.
+// The lettering and SPX objects of a file that has any, and, where it has SPX
+// objects, whether the library that reads their data is there: without it,
+// they add no stitches.
 void AddEmbeddedObjectDetails(Vp3Lib::CVP3ReadWrite const& vp3, SF::HeaderDetails& details)
 {
     Vp3Lib::CEmbeddedObjectCounts const counts = vp3.CountEmbeddedObjects();
+    if (counts.texts == 0 && counts.spxObjects == 0)
+        return;
     details.emplace_back("texts", std::to_string(counts.texts));
     details.emplace_back("characters", std::to_string(counts.characters));
     details.emplace_back("SPX objects", std::to_string(counts.spxObjects));
-    details.emplace_back("SPX library", Spx::IsAvailable(Spx::Library()) ? "found" : "not found");
+    if (counts.spxObjects > 0)
+        details.emplace_back("SPX library", Spx::IsAvailable(Spx::Library()) ? "found" : "not found");
 }
 
 LoadResult LoadVp3(std::span<unsigned char const> bytes)
