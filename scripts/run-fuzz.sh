@@ -15,9 +15,11 @@ cd "$(dirname "$0")/.."
 # "dhv:DIR" wraps each SHV file of DIR as the body of a two-design DHV file
 # (with its Format byte), as there are no DHV samples either. "sections:DIR"
 # cuts each TVK or VIP file of DIR into its three compressed sections.
+# "repo:DIR" copies a seed folder of the repository itself (fuzz/seeds/...),
+# for inputs that no sample file holds.
 targets=(
   "fuzz_stitch_formats 30 2048 format:dst format:exp format:xxx format:10o format:jef format:sew format:pcs format:pec format:pes format:shv dhv:shv format:tvk format:vip format:art"
-  "fuzz_vp3 30 4096 vp3:dst vp3:exp vp3:xxx vp3:10o vp3:jef vp3:sew vp3:pcs vp3:pec vp3:pes vp3:shv vp3:tvk vp3:vip vp3:art"
+  "fuzz_vp3 30 4096 vp3:dst vp3:exp vp3:xxx vp3:10o vp3:jef vp3:sew vp3:pcs vp3:pec vp3:pes vp3:shv vp3:tvk vp3:vip vp3:art repo:fuzz/seeds/vp3"
   "fuzz_brother 20 4096 format:pes format:pec"
   "fuzz_tvk_vip_codec 20 4096 sections:tvk sections:vip"
   "fuzz_machine_link 10 4096 vp3:dst vp3:pes"
@@ -100,6 +102,11 @@ prepare_seeds() {
       for file in "$corpus/$folder"/*; do
         [ -f "$file" ] || continue
         cut_sections "$file" "$dir"
+      done
+    elif [[ $folder == repo:* ]]; then
+      folder=${folder#repo:}
+      for file in "$folder"/*; do
+        if [ -f "$file" ]; then cp "$file" "$dir/repo-$(basename "$file")"; fi
       done
     elif [[ $folder == vp3:* ]]; then
       folder=${folder#vp3:}

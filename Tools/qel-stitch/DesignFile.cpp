@@ -1,4 +1,5 @@
 #include "DesignFile.h"
+#include "SuiteSettings.h"
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -59,6 +60,9 @@ bool LoadDesignFile(std::string const& path, std::string const& formatOverride, 
     if (!ReadWholeFile(path, out.formatName, bytes, error))
         return false;
 
+    // The SPX reader library is looked up once, through the settings.
+    if (*format == DF::FileFormat::VP3)
+        EnsureSuiteSettingsProvider();
     DF::LoadResult loaded = DF::LoadDesign(bytes, *format);
     if (!loaded.Loaded()) {
         error = path + " (" + out.formatName + "): " + loaded.meaning + " (status " + std::to_string(loaded.status)

@@ -178,6 +178,35 @@ TEST(DesignFiles, Vp3ReadsThatSkipBlocksStillGiveTheDesign)
     }
 }
 
+// Lettering and SPX objects are named in the details; this program installs
+// no settings provider, so there is no SPX reader library.
+TEST(DesignFiles, Vp3LoadsTellTheirLetteringAndSpxObjects)
+{
+    using Detail = std::pair<std::string, std::string>;
+    Bytes const spx = Vp3Test::Block(0x22, Vp3Test::SpxBody(Vp3Test::SpxPoints({{Vp3Test::kSpxNeedle, 0, 0}})));
+    struct Case {
+        char const* what;
+        Bytes file;
+        std::vector<Detail> details;
+    } const cases[] = {
+        {"lettering", Vp3Test::File({Vp3Test::LetteringText()}),
+         {{"texts", "1"}, {"characters", "4"}, {"SPX objects", "0"}}},
+        {"lettering and an SPX object in a sequence",
+         Vp3Test::File({Vp3Test::LetteringText(), Vp3Test::Block(4, Vp3Test::SequenceBody({spx, spx}))}),
+         {{"skipped", "blocks this reader does not know (status 2)"},
+          {"texts", "1"},
+          {"characters", "4"},
+          {"SPX objects", "2"},
+          {"SPX library", "not found"}}},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoadResult const result = LoadDesign(c.file, FileFormat::VP3);
+        ASSERT_TRUE(result.Loaded());
+        EXPECT_EQ(result.details, c.details);
+    }
+}
+
 TEST(DesignFiles, BytesThatAreNoDesignGiveANamedFailure)
 {
     struct Case {

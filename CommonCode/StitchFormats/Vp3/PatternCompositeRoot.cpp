@@ -3,6 +3,8 @@
 
 #include "Fundamentals/DesignNotes.h"
 #include "Fundamentals/SimpleDesign.h"
+#include "StitchFormats/Vp3/EmbText.h"
+#include "StitchFormats/Vp3/EmbeddedSPX.h"
 #include "StitchFormats/Vp3/PatternChildren.h"
 #include "StitchFormats/Vp3/PatternCompositeDesign.h"
 #include "StitchFormats/Vp3/PatternCompositeSeq.h"
@@ -122,23 +124,40 @@ bool CPatternCompositeRoot::ExtractStitchData(IDesign& design)
     AddNotes(m_notes.Text(), design);
     return ExtractCompositeChildren(
         m_subclasses,
-        [&](CPatternCompositeDesign& object) { return object.ExtractStitchData(design, CHiResVector{}); },
-        [&](CPatternCompositeSeq& sequence) { return sequence.ExtractStitchData(design, CHiResVector{}); });
+        {.design = [&](CPatternCompositeDesign& object) { return object.ExtractStitchData(design, CHiResVector{}); },
+         .text = [&](CEmbText& text) { return text.ExtractStitchData(design, CHiResVector{}); },
+         .sequence = [&](CPatternCompositeSeq& sequence) { return sequence.ExtractStitchData(design, CHiResVector{}); },
+         .spx = [&](CEmbeddedSPX& object) { return object.ExtractStitchData(design); }});
 }
 
 bool CPatternCompositeRoot::ExtractStitchDataMulti(std::vector<std::shared_ptr<IDesign>>& designs)
 {
+    // A design of its own for one object, with the object's notes.
+    auto own = [&](CPatternBase const& object, std::wstring const& notes, auto extract) {
+        auto design = std::make_shared<CSimpleDesign>();
+        design->ReserveStitches(object.RecordsUpperBound());
+        AddNotes(notes, *design);
+        bool const ok = extract(*design);
+        designs.push_back(std::move(design));
+        return ok;
+    };
     return ExtractCompositeChildren(
         m_subclasses,
-        [&](CPatternCompositeDesign& object) {
-            auto design = std::make_shared<CSimpleDesign>();
-            design->ReserveStitches(object.RecordsUpperBound());
-            AddNotes(object.Notes(), *design);
-            bool const ok = object.ExtractStitchData(*design, CHiResVector{});
-            designs.push_back(std::move(design));
-            return ok;
-        },
-        [&](CPatternCompositeSeq& sequence) { return sequence.ExtractStitchDataMulti(designs); });
+        {.design =
+             [&](CPatternCompositeDesign& object) {
+                 return own(object, object.Notes(),
+                            [&](IDesign& design) { return object.ExtractStitchData(design, CHiResVector{}); });
+             },
+         .text =
+             [&](CEmbText& text) {
+                 return own(text, text.Notes(),
+                            [&](IDesign& design) { return text.ExtractStitchData(design, CHiResVector{}); });
+             },
+         .sequence = [&](CPatternCompositeSeq& sequence) { return sequence.ExtractStitchDataMulti(designs); },
+         .spx =
+             [&](CEmbeddedSPX& object) {
+                 return own(object, std::wstring(), [&](IDesign& design) { return object.ExtractStitchData(design); });
+             }});
 }
 
 } // namespace Brodix::Vp3Lib

@@ -44,6 +44,26 @@ void Transfer(IDesign const& source, IDesign& target, CommonTypes::PointI const&
         CSimpleDesign::Copy(source, target, true);
 }
 
+void AddEmbeddedObjects(CPatternBase const& object, CEmbeddedObjectCounts& counts)
+{
+    for (auto const& child : object.Subclasses()) {
+        switch (child->GetClassID()) {
+        case kClassText:
+            ++counts.texts;
+            counts.characters += child->Subclasses().size();
+            break;
+        case kClassEmbeddedSPX:
+            ++counts.spxObjects;
+            break;
+        case kClassSequence:
+            AddEmbeddedObjects(*child, counts);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
 } // namespace
 
 CVP3ReadWrite::CVP3ReadWrite() : m_root(std::make_unique<CPatternCompositeRoot>()) {}
@@ -255,6 +275,7 @@ unsigned int CVP3ReadWrite::SerializeRead(IArchiverStream& stream, unsigned char
 {
     // Nothing of an earlier read or write may survive into this one.
     m_root->CleanSubclasses();
+    m_embeddedCounts = {};
     char magic[sizeof kMagic] = {};
     Read(stream, magic, sizeof magic);
     if (std::memcmp(magic, kMagic, sizeof kMagic) != 0)
@@ -271,12 +292,19 @@ unsigned int CVP3ReadWrite::SerializeRead(IArchiverStream& stream, unsigned char
     if (header.classID == kClassRoot && header.version == 0) {
         CBlockStream rootStream(stream, header.endPosition);
         status = m_root->SerializeRead(rootStream, header.version);
+        // Counted now: the objects are let go once their designs are extracted.
+        AddEmbeddedObjects(*m_root, m_embeddedCounts);
         if (status != kStatusUnexpectedClass && status != kStatusUnreadable)
             return status;
     } else if (header.classID == kClassRoot) {
         status = kStatusUnreadable;
     }
     return m_root->Subclasses().empty() ? kStatusNoDesign : status;
+}
+
+CEmbeddedObjectCounts CVP3ReadWrite::CountEmbeddedObjects() const
+{
+    return m_embeddedCounts;
 }
 
 std::unique_ptr<IDesign> Load(char const* path)
