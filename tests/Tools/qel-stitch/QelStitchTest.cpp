@@ -106,3 +106,29 @@ TEST(QelStitch, DumpWritesTheDesignAsJson)
 }
 
 } // namespace
+
+namespace {
+
+// Each command explains itself alone, whichever way it is asked.
+TEST(QelStitch, EachCommandHasItsOwnHelp)
+{
+    struct Case {
+        std::vector<std::string> args;
+        char const* shows;
+        char const* hides;   // something of another command
+    } const cases[] = {
+        {{"help", "convert"}, "--thread-range NAME", "--rotate"},
+        {{"convert", "--help"}, "--thread-range NAME", "--rotate"},
+        {{"fits", "--help"}, "--rotate", "--thread-range"},
+        {{"help", "dump"}, "dump FILE", "--rotate"},
+    };
+    for (Case const& c : cases) {
+        Result const r = RunTool(c.args);
+        EXPECT_EQ(r.status, 0) << c.args[0];
+        EXPECT_NE(r.out.find(c.shows), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find(c.hides), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(RunTool({"help", "bogus"}).status, 2);
+}
+
+} // namespace
