@@ -25,12 +25,16 @@ void PrintUsage(std::FILE* out)
                  "Receive the designs that qel-send-service posts on the session bus and write\n"
                  "each into the machine's outbox as a VP3 file.\n"
                  "\n"
-                 "  --outbox DIR  where designs are written (default %s);\n"
-                 "                its parent folder must exist\n"
+                 "  --outbox DIR  where designs are written (default\n"
+                 "                $XDG_DATA_HOME/com.brodix.MachineLink/outbox, which is\n"
+                 "                ~/.local/share/... when XDG_DATA_HOME is unset); of DIR\n"
+                 "                only the last folder is created, when its parent exists\n"
                  "  --count N     exit after N notifications have been handled\n"
                  "  --help        show this help and exit\n"
-                 "  --version     show the version and exit\n",
-                 Brodix::MachineLink::DefaultOutboxFolder().c_str());
+                 "  --version     show the version and exit\n"
+                 "\n"
+                 "For each design it emits Delivered(filename, path) or Refused(filename,\n"
+                 "reason) from /com/brodix/MachineLink, interface com.brodix.MachineLink.\n");
 }
 
 int UsageError(char const* what, char const* value)

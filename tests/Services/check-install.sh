@@ -21,6 +21,10 @@ check() {   # prefix, folder holding the installed tree, expected unit folder
   [ -x "$root/bin/qel-send-service" ] || fail "qel-send-service not installed"
   [ -x "$root/bin/qel-machine-link" ] || fail "qel-machine-link not installed"
   desktop-file-validate "$desktop" || fail "desktop-file-validate rejects $desktop"
+  local page
+  for page in qel-send-service qel-machine-link qel-stitch; do
+    [ -s "$root/share/man/man1/$page.1" ] || fail "no man page $page.1"
+  done
 }
 
 # A home prefix: the unit goes to share/systemd/user.
