@@ -286,6 +286,31 @@ TEST_F(EndToEnd, ReceiverStartsOnlyWithAUsableOutbox)
     EXPECT_FALSE(std::filesystem::exists(m_folder.Path() + "/second"));
 }
 
+// Both programs answer --help and --version, and a bad option says what was wrong.
+TEST_F(EndToEnd, ProgramsExplainThemselves)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitStatus;
+        char const* output;   // on standard output, or on standard error when the status is not 0
+    } const cases[] = {
+        {{QEL_SEND_SERVICE, "--help"}, 0, "Usage: qel-send-service FILE..."},
+        {{QEL_SEND_SERVICE, "--version"}, 0, "qel-send-service "},
+        {{QEL_MACHINE_LINK, "--help"}, 0, "Usage: qel-machine-link"},
+        {{QEL_MACHINE_LINK, "--version"}, 0, "qel-machine-link "},
+        {{QEL_MACHINE_LINK, "--count", "many"}, 2, "--count takes a whole number above 0, not: \"many\""},
+        {{QEL_MACHINE_LINK, "--outbox"}, 2, "--outbox needs a folder"},
+        {{QEL_MACHINE_LINK, "--frob"}, 2, "unknown option: \"--frob\""},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.arguments.back());
+        QelTest::ChildProcess program(c.arguments, m_folder.Path() + "/p.out", m_folder.Path() + "/p.err");
+        EXPECT_EQ(program.Wait(kProcessTimeout), c.exitStatus);
+        std::string const text = c.exitStatus == 0 ? program.Output() : program.Errors();
+        EXPECT_NE(text.find(c.output), std::string::npos) << text;
+    }
+}
+
 TEST_F(EndToEnd, ExpressSendLandsInTheExpressFolder)
 {
     std::string const outbox = m_folder.Path() + "/outbox";
