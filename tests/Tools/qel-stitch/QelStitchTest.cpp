@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -129,6 +132,34 @@ TEST(QelStitch, EachCommandHasItsOwnHelp)
         EXPECT_EQ(r.out.find(c.hides), std::string::npos) << r.out;
     }
     EXPECT_EQ(RunTool({"help", "bogus"}).status, 2);
+}
+
+} // namespace
+
+namespace {
+
+// A DST file of a label, two stitches and a colour change that nothing follows.
+std::string WriteTrailingChangeDst()
+{
+    std::string bytes = "LA:Sample\r";
+    bytes.resize(512, ' ');
+    unsigned char const records[] = {0x01, 0x00, 0x03, 0x01, 0x00, 0x03, 0x00, 0x00, 0xC3, 0x00, 0x00, 0xF3};
+    bytes.append(reinterpret_cast<char const*>(records), sizeof records);
+    std::string const path = std::filesystem::temp_directory_path() / ("qel-trailing-" + std::to_string(::getpid()) + ".dst");
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+TEST(QelStitch, InfoNamesTheDstLabelAndSkipsAnUnsewnLastColour)
+{
+    std::string const path = WriteTrailingChangeDst();
+    Result const r = RunTool({"info", path});
+    std::filesystem::remove(path);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("  label:          Sample\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  colour changes: 0\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  colours:        1 (assigned: the format stores no colours)\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("    2: "), std::string::npos) << r.out;
 }
 
 } // namespace
