@@ -79,7 +79,8 @@ void PrintUsage(std::ostream& out)
         out << "  " << c.name << " " << c.options << c.arguments << "\n      " << c.summary << "\n";
     out << "\nOptions:\n"
            "  --format EXT  read every file as this format (an extension such as dst),\n"
-           "                instead of choosing it from the file's own extension\n";
+           "                instead of choosing it from the file's own extension\n"
+           "  -             as FILE: read the design from standard input (with --format)\n";
     for (CommandOption const& option : kCommandOptions)
     {
         std::string const shown = std::string(option.name) + (option.value != nullptr ? std::string(" ") + option.value : "");

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <unistd.h>
 #include <string>
@@ -160,6 +161,31 @@ TEST(QelStitch, InfoNamesTheDstLabelAndSkipsAnUnsewnLastColour)
     EXPECT_NE(r.out.find("  colour changes: 0\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("  colours:        1 (assigned: the format stores no colours)\n"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("    2: "), std::string::npos) << r.out;
+}
+
+} // namespace
+
+namespace {
+
+// "-" reads the design from standard input; its format must be named.
+TEST(QelStitch, DashReadsStandardInput)
+{
+    std::ifstream file(kBean, std::ios::binary);
+    std::stringstream input;
+    input << file.rdbuf();
+    std::streambuf* const previous = std::cin.rdbuf(input.rdbuf());
+    Result const piped = RunTool({"--format", "dst", "dump", "-"});
+    input.clear();
+    input.seekg(0);
+    Result const unnamed = RunTool({"dump", "-"});
+    std::cin.rdbuf(previous);
+
+    Result const direct = RunTool({"dump", kBean});
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    auto const stitches = [](std::string const& json) { return json.substr(json.find("\"stitches\"")); };
+    EXPECT_EQ(stitches(piped.out), stitches(direct.out));
+    EXPECT_EQ(unnamed.status, 1);
+    EXPECT_NE(unnamed.err.find("standard input: name its format with --format EXT"), std::string::npos) << unnamed.err;
 }
 
 } // namespace
