@@ -30,6 +30,17 @@ constexpr int kUntilStopped = 1000;
 
 std::string Absolute(std::string const& path) { return std::filesystem::absolute(path).string(); }
 
+// Posts a normal send of data under name, as any sender could.
+bool PostDesign(std::string const& name, Platform::PropertyData const& data)
+{
+    return Platform::DistributedNotificationCenter::defaultCenter().postNotification(
+        SendToMachineContract::kNotificationName,
+        {{SendToMachineContract::kDataToSendKey, data},
+         {SendToMachineContract::kFilenameKey, name},
+         {SendToMachineContract::kFileTypeKey, SendToMachineContract::kNormalSend}},
+        true);
+}
+
 
 // org.freedesktop.Notifications, keeping the body of every Notify call.
 class NotificationServer {
@@ -202,16 +213,8 @@ TEST_F(EndToEnd, ReceiverEmitsAnOutcomeForEveryNotification)
                                                           SendToMachineContract::kMachineLinkInterface, &error);
     ASSERT_NE(collector, nullptr) << error;
     auto const vp3 = ServiceVp3(Absolute("../shared/corpus/dst/Bean.dst"), "dst");
-    auto& center = Platform::DistributedNotificationCenter::defaultCenter();
-    auto const post = [&](std::string const& name, Platform::PropertyData const& data) {
-        return center.postNotification(SendToMachineContract::kNotificationName,
-                                       {{SendToMachineContract::kDataToSendKey, data},
-                                        {SendToMachineContract::kFilenameKey, name},
-                                        {SendToMachineContract::kFileTypeKey, SendToMachineContract::kNormalSend}},
-                                       true);
-    };
-    ASSERT_TRUE(post("Bean.dst", vp3));
-    ASSERT_TRUE(post("junk.dst", Platform::PropertyData{1, 2, 3}));
+    ASSERT_TRUE(PostDesign("Bean.dst", vp3));
+    ASSERT_TRUE(PostDesign("junk.dst", Platform::PropertyData{1, 2, 3}));
     auto const signals = collector->WaitUntil([](auto const& got) { return got.size() >= 2; }, kProcessTimeout);
     EXPECT_EQ(receiver->Wait(kProcessTimeout), 0) << receiver->Errors();
     ASSERT_EQ(signals.size(), 2u);
@@ -338,16 +341,8 @@ TEST_F(EndToEnd, HostileNotificationsWriteNothing)
     static_assert(kLargestBusArray == MachineLink::kMaxPayloadBytes);
     Platform::PropertyData oversized(kLargestBusArray + 1, 0);
     std::copy(vp3.begin(), vp3.end(), oversized.begin());
-    auto& center = Platform::DistributedNotificationCenter::defaultCenter();
-    auto const post = [&](std::string const& name, Platform::PropertyData const& data) {
-        return center.postNotification(SendToMachineContract::kNotificationName,
-                                       {{SendToMachineContract::kDataToSendKey, data},
-                                        {SendToMachineContract::kFilenameKey, name},
-                                        {SendToMachineContract::kFileTypeKey, SendToMachineContract::kNormalSend}},
-                                       true);
-    };
-    EXPECT_TRUE(post("../x", vp3));
-    EXPECT_FALSE(post("big.pes", oversized));
+    EXPECT_TRUE(PostDesign("../x", vp3));
+    EXPECT_FALSE(PostDesign("big.pes", oversized));
     {
         // The right name with arguments of another shape.
         auto connection = sdbus::createSessionBusConnection();
@@ -356,7 +351,7 @@ TEST_F(EndToEnd, HostileNotificationsWriteNothing)
             .onInterface(Platform::kNotificationInterface)
             .withArguments(std::string(SendToMachineContract::kNotificationName), int32_t{5});
     }
-    EXPECT_TRUE(post("fine.pes", vp3));
+    EXPECT_TRUE(PostDesign("fine.pes", vp3));
     EXPECT_EQ(receiver->Wait(kProcessTimeout), 0) << receiver->Errors();
     EXPECT_EQ(FilesUnder(m_folder.Path() + "/outbox"), (std::vector<std::string>{"fine.vp3"}));
     EXPECT_FALSE(std::filesystem::exists(m_folder.Path() + "/x.vp3"));
