@@ -167,6 +167,8 @@ TEST_F(EndToEnd, SummaryAndExitStatusSayWhatWasDelivered)
         {"all delivered", true, false, {bean}, 0, "Sent 1 of 1 design to the machine.", {"Bean.vp3"}},
         {"missing file", true, false, {bean, m_folder.Path() + "/nosuch.dst"}, 1,
          "Sent 1 of 2 designs to the machine. Not sent: nosuch.dst (not found)", {"Bean.vp3"}},
+        {"only a missing file", true, false, {m_folder.Path() + "/nosuch.dst"}, 1,
+         "Sent 0 of 1 design to the machine. Not sent: nosuch.dst (not found)", {}},
         {"unreadable file", true, false, {unreadable, bean}, 1,
          "Sent 1 of 2 designs to the machine. Not sent: huge.dst (cannot be read)", {"Bean.vp3"}},
         {"nothing to sew", true, false, {empty}, 1,
