@@ -1,8 +1,9 @@
-// What a file's header tells people beyond the design. Only PES has such a
-// header so far: its version, hoop and number of hoop positions.
+// What a file's header tells people beyond the design: the PES version, hoop
+// and number of hoop positions, and the DST label.
 #include "StitchFormats/PesHeaders.h"
 #include "StitchFormats/StitchFormats.h"
 #include <cstdlib>
+#include <string_view>
 
 namespace Brodix::StitchFormats {
 
@@ -36,14 +37,39 @@ HeaderDetails DescribePesHeader(IArchiverStream& stream)
     };
 }
 
+// A DST header opens with "LA:" and a label of 16 characters, padded with
+// spaces and often ended early by a carriage return.
+constexpr char kDstLabelTag[] = "LA:";
+constexpr unsigned long kDstLabelTagSize = 3;
+constexpr unsigned long kDstLabelSize = 16;
+
+HeaderDetails DescribeDstHeader(IArchiverStream& stream)
+{
+    char field[kDstLabelTagSize + kDstLabelSize] = {};
+    stream.SetPos(0);
+    if (stream.Read(field, sizeof field) != sizeof field || std::string_view(field, kDstLabelTagSize) != kDstLabelTag)
+        return {};
+    std::string label;
+    for (char const c : std::string_view(field + kDstLabelTagSize, kDstLabelSize)) {
+        if (c == '\r' || c == '\n' || c == '\0')
+            break;
+        auto const byte = static_cast<unsigned char>(c);
+        // Printable ASCII only: the label's encoding is not recorded.
+        label += byte >= 0x20 && byte < 0x7f ? c : '?';
+    }
+    while (!label.empty() && label.back() == ' ')
+        label.pop_back();
+    return {{"label", label.empty() ? "(none)" : label}};
+}
+
 } // namespace
 
 HeaderDetails DescribeHeader(IArchiverStream& stream, Format format)
 {
-    if (format != FormatPES)
+    if (format != FormatPES && format != FormatDST)
         return {};
     unsigned long const position = stream.GetPos();
-    HeaderDetails details = DescribePesHeader(stream);
+    HeaderDetails details = format == FormatPES ? DescribePesHeader(stream) : DescribeDstHeader(stream);
     stream.SetPos(position);
     return details;
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <linux/limits.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace Brodix::Platform {
@@ -165,19 +166,52 @@ bool CreateDirectories(std::string const& path)
     return fs::is_directory(path, ignored);
 }
 
+FolderState CheckFolder(std::string const& path)
+{
+    struct stat status{};
+    if (::stat(path.c_str(), &status) != 0)
+        return errno == ENOTDIR ? FolderState::NotAFolder : FolderState::Missing;
+    if (!S_ISDIR(status.st_mode))
+        return FolderState::NotAFolder;
+    struct statvfs mount{};
+    bool const readOnlyMount = ::statvfs(path.c_str(), &mount) == 0 && (mount.f_flag & ST_RDONLY) != 0;
+    bool const noWriteBit = (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    if (readOnlyMount || noWriteBit || ::access(path.c_str(), W_OK | X_OK) != 0)
+        return FolderState::ReadOnly;
+    return FolderState::Writable;
+}
+
+FolderState CreateFolderIfParentExists(std::string const& path)
+{
+    // EEXIST leaves the judgement to CheckFolder; a missing parent is ENOENT.
+    if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST)
+        return errno == EROFS || errno == EACCES || errno == EPERM ? FolderState::ReadOnly
+                                                                   : CheckFolder(path);
+    return CheckFolder(path);
+}
+
 CreateFileResult CreateFileAtomically(std::string const& folder, std::string const& name,
-                                      std::vector<unsigned char> const& bytes, std::string* error)
+                                      std::vector<unsigned char> const& bytes, std::string* error,
+                                      int* errorNumber)
 {
     std::string ignoredError;
     if (error == nullptr)
         error = &ignoredError;
+    int ignoredNumber = 0;
+    if (errorNumber == nullptr)
+        errorNumber = &ignoredNumber;
+    *errorNumber = 0;
+    auto const fail = [&](char const* what) {
+        *errorNumber = errno;
+        *error = ErrorText(what);
+    };
     if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
         *error = "not a file name";
         return CreateFileResult::Failed;
     }
     FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() < 0) {
-        *error = ErrorText("open folder");
+        fail("open folder");
         return CreateFileResult::Failed;
     }
     struct stat existing{};
@@ -192,7 +226,7 @@ CreateFileResult CreateFileAtomically(std::string const& folder, std::string con
         std::snprintf(temporary, sizeof temporary, ".qel-partial-%d-%u", static_cast<int>(::getpid()), serial++);
         fd = ::openat(dir.get(), temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0 && errno != EEXIST) {
-            *error = ErrorText("create");
+            fail("create");
             return CreateFileResult::Failed;
         }
     }
@@ -203,7 +237,7 @@ CreateFileResult CreateFileAtomically(std::string const& folder, std::string con
     FileDescriptor file(fd);
     bool const written = WriteAll(file.get(), bytes.data(), bytes.size()) && ::fsync(file.get()) == 0;
     if (!written) {
-        *error = ErrorText("write");
+        fail("write");
         ::unlinkat(dir.get(), temporary, 0);
         return CreateFileResult::Failed;
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <ios>
 #include <iterator>
 #include <vector>
@@ -23,6 +24,14 @@ std::optional<DF::FileFormat> ChooseFormat(std::string const& path, std::string 
 bool ReadWholeFile(std::string const& path, std::string const& formatName, std::vector<unsigned char>& bytes,
                    std::string& error)
 {
+    if (path == kStandardInput) {
+        bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        if (std::cin.bad()) {
+            error = "standard input (" + formatName + "): cannot read";
+            return false;
+        }
+        return true;
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         error = path + " (" + formatName + "): cannot open: " + std::strerror(errno);
@@ -50,7 +59,8 @@ bool LoadDesignFile(std::string const& path, std::string const& formatOverride, 
 {
     std::optional<DF::FileFormat> const format = ChooseFormat(path, formatOverride);
     if (!format) {
-        error = path + ": unknown format; name it with --format EXT";
+        error = path == kStandardInput ? "standard input: name its format with --format EXT"
+                                       : path + ": unknown format; name it with --format EXT";
         return false;
     }
     out.path = path;

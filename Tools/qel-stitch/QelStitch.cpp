@@ -73,12 +73,14 @@ CommandOption const* FindCommandOption(std::string_view arg, std::optional<std::
 void PrintUsage(std::ostream& out)
 {
     out << "Usage: qel-stitch [--format EXT] COMMAND ARGUMENTS\n"
+           "       qel-stitch help COMMAND | COMMAND --help\n"
            "       qel-stitch --help | --version\n\nCommands:\n";
     for (Command const& c : kCommands)
         out << "  " << c.name << " " << c.options << c.arguments << "\n      " << c.summary << "\n";
     out << "\nOptions:\n"
            "  --format EXT  read every file as this format (an extension such as dst),\n"
-           "                instead of choosing it from the file's own extension\n";
+           "                instead of choosing it from the file's own extension\n"
+           "  -             as FILE: read the design from standard input (with --format)\n";
     for (CommandOption const& option : kCommandOptions)
     {
         std::string const shown = std::string(option.name) + (option.value != nullptr ? std::string(" ") + option.value : "");
@@ -92,6 +94,31 @@ void PrintUsage(std::ostream& out)
     out << "\n\nDesign coordinates are tenths of a millimetre with y growing downwards.\n"
            "Exit status: 0 success (fits: whether or not the design fits), 1 a file could not be\n"
            "read, decoded or written or a thread database or range could not be used, 2 usage error.\n";
+}
+
+void PrintCommandUsage(Command const& c, std::ostream& out)
+{
+    out << "Usage: qel-stitch [--format EXT] " << c.name << " " << c.options << c.arguments << "\n" << c.summary
+        << "\n";
+    bool first = true;
+    for (CommandOption const& option : kCommandOptions) {
+        if (std::string_view(option.command) != c.name)
+            continue;
+        if (first)
+            out << "\nOptions:\n";
+        first = false;
+        std::string const shown = std::string(option.name) + (option.value != nullptr ? std::string(" ") + option.value : "");
+        out << "  " << shown << std::string(shown.size() < 21 ? 21 - shown.size() : 1, ' ') << option.help << "\n";
+    }
+    out << "\nSee 'qel-stitch --help' for the formats and the exit status.\n";
+}
+
+Command const* FindCommand(std::string_view name)
+{
+    for (Command const& c : kCommands)
+        if (name == c.name)
+            return &c;
+    return nullptr;
 }
 
 int UsageError(std::ostream& err, std::string const& message)
@@ -115,7 +142,10 @@ int Run(std::vector<std::string> const& args, std::ostream& out, std::ostream& e
             if (arg == "--") {
                 optionsEnded = true;
             } else if (arg == "--help" || arg == "-h") {
-                PrintUsage(out);
+                if (command != nullptr)
+                    PrintCommandUsage(*command, out);
+                else
+                    PrintUsage(out);
                 return kExitOk;
             } else if (arg == "--version") {
                 out << "qel-stitch " << QEL_VERSION << "\n";
@@ -146,9 +176,19 @@ int Run(std::vector<std::string> const& args, std::ostream& out, std::ostream& e
             options.arguments.push_back(args[i]);
             continue;
         }
-        for (Command const& c : kCommands)
-            if (arg == c.name)
-                command = &c;
+        // "help COMMAND" is the command's own help; "help" alone the general one.
+        if (arg == "help") {
+            if (i + 1 == args.size()) {
+                PrintUsage(out);
+                return kExitOk;
+            }
+            Command const* asked = FindCommand(args[i + 1]);
+            if (asked == nullptr)
+                return UsageError(err, "unknown command '" + args[i + 1] + "'");
+            PrintCommandUsage(*asked, out);
+            return kExitOk;
+        }
+        command = FindCommand(arg);
         if (command == nullptr)
             return UsageError(err, "unknown command '" + std::string(arg) + "'");
     }

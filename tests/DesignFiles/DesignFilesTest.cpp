@@ -124,7 +124,8 @@ TEST(DesignFiles, ACorpusDstLoadsAsTheEngineLoadsIt)
     EXPECT_EQ(loaded.status, 0);
     EXPECT_STREQ(loaded.statusName, "OK");
     EXPECT_FALSE(loaded.skippedBlocks);
-    EXPECT_TRUE(loaded.details.empty());
+    // The one thing a DST header tells beyond the design is its label.
+    EXPECT_EQ(loaded.details, (std::vector<std::pair<std::string, std::string>>{{"label", "Untitled"}}));
 
     Brodix::Archivers::MemoryStreamRW<Brodix::IArchiverStream> stream(bytes);
     Brodix::CSimpleDesign direct;
