@@ -10,6 +10,7 @@ packages=(
   zlib1g-dev libsqlite3-dev
   nlohmann-json3-dev
   libplist-dev libsdbus-c++-dev dbus
+  libcairo2-dev
 )
 
 missing=()
