@@ -106,6 +106,8 @@ TEST_F(PictureCommands, RenderRefusesBadRequestsWithoutWriting)
         std::ofstream out(empty, std::ios::binary);
         out << std::string(512, ' ') << '\0' << '\0' << '\xF3';
     }
+    std::string const garbage = Path("garbage.pes");
+    std::ofstream(garbage, std::ios::binary) << "#PES0001\xff\xff\xff\x7f not a design at all";
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -122,6 +124,7 @@ TEST_F(PictureCommands, RenderRefusesBadRequestsWithoutWriting)
         {{"render", kCrown, Path("out.png"), "-s", "5"}, 2, "-s is an option of thumbnail"},
         {{"thumbnail", "-s", "big", kCrown, Path("out.png")}, 2, "-s"},
         {{"thumbnail", "-s", "64", empty, Path("out.png")}, 1, "no stitches"},
+        {{"thumbnail", "-s", "64", garbage, Path("out.png")}, 1, "garbage.pes (PES): "},
         {{"info", "--size", "5", kCrown}, 2, "--size is an option of render"},
     };
     for (Case const& c : cases) {
@@ -129,7 +132,7 @@ TEST_F(PictureCommands, RenderRefusesBadRequestsWithoutWriting)
         EXPECT_EQ(r.status, c.status) << c.args[1] << " " << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     }
-    EXPECT_EQ(FileCount(), 1u);   // only the empty design
+    EXPECT_EQ(FileCount(), 2u);   // only the two designs
 }
 
 TEST_F(PictureCommands, ThumbnailReplacesItsOutput)
