@@ -2,6 +2,7 @@
 #include <cairo-svg.h>
 #include <cairo.h>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -24,7 +25,7 @@ constexpr double kThinnestEdgedLine = 3.0;
 constexpr std::size_t kSegmentsPerStroke = 24;
 // Bounds of the picture of all colour blocks together.
 constexpr double kLongestStrip = 16384.0;
-constexpr double kMostPixels = 64.0 * 1024 * 1024;
+constexpr double kMostPixels = 32.0 * 1024 * 1024;
 constexpr int kPanelsPerRow = 10;
 
 uint32_t ColourOf(IDesign const& design, long long index)
@@ -354,18 +355,9 @@ std::optional<uint32_t> ParseColour(std::string_view text)
     if (text.size() != 6)
         return std::nullopt;
     uint32_t value = 0;
-    for (char const c : text) {
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
-            return std::nullopt;
-        value = value << 4 | static_cast<uint32_t>(digit);
-    }
+    auto const [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
     return value;
 }
 

@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -233,7 +232,7 @@ TEST(DesignPictures, ColourBlocksSitSideBySideInOneFrame)
     ASSERT_TRUE(strip.Drawn()) << strip.message;
     EXPECT_LE(strip.width, 16384);
     EXPECT_LE(strip.height, 16384);
-    EXPECT_LE(double(strip.width) * strip.height, 64.0 * 1024 * 1024);
+    EXPECT_LE(double(strip.width) * strip.height, 32.0 * 1024 * 1024);
 }
 
 TEST(DesignPictures, SvgHasOnePathPerColourBlockInItsColour)
@@ -241,11 +240,16 @@ TEST(DesignPictures, SvgHasOnePathPerColourBlockInItsColour)
     Picture const p = DrawSvg(TwoLines(), {408, {}, false});
     ASSERT_TRUE(p.Drawn()) << p.message;
     EXPECT_NE(p.bytes.find("<svg"), std::string::npos);
-    std::regex const path("<path[^>]*stroke:rgb\\(([0-9.]+)%,([0-9.]+)%,([0-9.]+)%\\)[^>]*>");
+    // The stroke colour of each path element, as cairo writes it: rgb(R%,G%,B%).
     std::vector<std::string> strokes;
-    for (auto it = std::sregex_iterator(p.bytes.begin(), p.bytes.end(), path); it != std::sregex_iterator(); ++it)
-        strokes.push_back((*it)[1].str() + "," + (*it)[2].str() + "," + (*it)[3].str());
-    std::vector<std::string> const expected{"100,0,0", "0,0,100"};
+    for (std::size_t at = p.bytes.find("<path"); at != std::string::npos; at = p.bytes.find("<path", at + 1)) {
+        std::string const element = p.bytes.substr(at, p.bytes.find('>', at) - at);
+        std::size_t const colour = element.find("stroke:rgb(");
+        ASSERT_NE(colour, std::string::npos) << element;
+        std::size_t const from = colour + std::string("stroke:rgb(").size();
+        strokes.push_back(element.substr(from, element.find(')', from) - from));
+    }
+    std::vector<std::string> const expected{"100%,0%,0%", "0%,0%,100%"};
     EXPECT_EQ(strokes, expected);
     auto const count = [&](std::string const& what) {
         std::size_t n = 0;
@@ -265,7 +269,16 @@ TEST(DesignPictures, TerminalPreviewIsHalfBlocksInTrueColour)
     for (std::size_t at = 0, end; (end = preview.find('\n', at)) != std::string::npos; at = end + 1, ++lines) {
         std::string const line = preview.substr(at, end - at);
         // Each cell is one character: a space or a half block (three bytes).
-        std::string const cells = std::regex_replace(line, std::regex("\x1b\\[[0-9;]*m"), "");
+        std::string cells;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (line[i] != '\x1b') {
+                cells += line[i];
+                continue;
+            }
+            i = line.find('m', i);   // the end of the colour sequence
+            if (i == std::string::npos)
+                break;
+        }
         std::size_t const width = std::count(cells.begin(), cells.end(), ' ')
                                 + (cells.size() - std::count(cells.begin(), cells.end(), ' ')) / 3;
         EXPECT_EQ(width, 40u) << line;
@@ -279,7 +292,8 @@ TEST(DesignPictures, ParsesColours)
         char const* text;
         std::optional<uint32_t> value;
     } const cases[] = {{"#FF0080", 0xFF0080}, {"00ff80", 0x00FF80}, {"#abcdef", 0xABCDEF}, {"#FFF", {}},
-                       {"#GG0000", {}},       {"", {}},             {"#1234567", {}},       {"red", {}}};
+                       {"#GG0000", {}},       {"", {}},             {"#1234567", {}},       {"red", {}},
+                       {"-12345", {}},        {" 12345", {}},       {"+12345", {}}};
     for (Case const& c : cases)
         EXPECT_EQ(ParseColour(c.text), c.value) << c.text;
 }

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -198,11 +197,12 @@ TEST(Thumbnailer, FileNamesOurMimeTypesAndItsExecLineWritesAThumbnail)
 
     // Exactly the types the send service registers.
     std::string const mimeXml = ReadAll("Services/SendService/com.brodix.StitchFormats.xml");
-    std::regex const typeAttribute("<mime-type type=\"([^\"]+)\"");
+    std::string const typeAttribute = "<mime-type type=\"";
     std::set<std::string> registered;
-    for (auto it = std::sregex_iterator(mimeXml.begin(), mimeXml.end(), typeAttribute); it != std::sregex_iterator();
-         ++it)
-        registered.insert((*it)[1]);
+    for (std::size_t at = mimeXml.find(typeAttribute); at != std::string::npos; at = mimeXml.find(typeAttribute, at + 1)) {
+        std::size_t const from = at + typeAttribute.size();
+        registered.insert(mimeXml.substr(from, mimeXml.find('"', from) - from));
+    }
     EXPECT_EQ(registered.size(), 15u);
     std::string const mimeTypes = entry.at("MimeType");
     ASSERT_FALSE(mimeTypes.empty());
