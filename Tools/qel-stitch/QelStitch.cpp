@@ -59,7 +59,7 @@ constexpr CommandOption kCommandOptions[] = {
      [](Options& o, std::string const&) { o.rotate = true; }},
     {"--size", "N", "render", "the longer side of the picture in pixels (default 512)",
      [](Options& o, std::string const& v) { o.size = v; }},
-    {"--background", "'#RRGGBB'", "render", "fill the picture with this colour instead of leaving it clear",
+    {"--background", "#RRGGBB", "render", "fill the picture with this colour instead of leaving it clear",
      [](Options& o, std::string const& v) { o.background = v; }},
     {"--colour-blocks", nullptr, "render", "draw each colour block in its own picture, side by side",
      [](Options& o, std::string const&) { o.colourBlocks = true; }},
