@@ -11,6 +11,7 @@ packages=(
   nlohmann-json3-dev
   libplist-dev libsdbus-c++-dev dbus
   desktop-file-utils help2man
+  libcairo2-dev
 )
 
 missing=()

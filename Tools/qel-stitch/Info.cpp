@@ -100,6 +100,8 @@ int RunInfo(Options const& options, std::ostream& out, std::ostream& err)
             continue;
         }
         PrintInfo(file, out);
+        if (options.preview)
+            PrintPreview(*file.design, out);
     }
     return status;
 }

@@ -24,7 +24,7 @@ constexpr std::size_t kAny = static_cast<std::size_t>(-1);
 
 // One line per command.
 constexpr Command kCommands[] = {
-    {"info", "", "FILE...", "format, counts, size, colours and notes of each file", 1, kAny, RunInfo},
+    {"info", "[--preview] ", "FILE...", "format, counts, size, colours and notes of each file", 1, kAny, RunInfo},
     {"dump", "", "FILE", "the loaded design as JSON on standard output", 1, 1, RunDump},
     {"convert", "[--add-trims] [--thread-range NAME] [--note TEXT] ", "IN OUT",
      "write IN as OUT, in the format of OUT's extension (vp3), after the edits asked for", 2, 2, RunConvert},
@@ -32,6 +32,10 @@ constexpr Command kCommands[] = {
      "the thread ranges of the system and user databases, or the threads of RANGE", 0, 1, RunThreads},
     {"fits", "[--rotate] ", "FILE WIDTHxHEIGHT",
      "whether the design fits a hoop of that size in millimetres, about the hoop's centre", 2, 2, RunFits},
+    {"render", "[--size N] [--background '#RRGGBB'] [--colour-blocks] [--force] ", "FILE OUT",
+     "draw the stitches of FILE to OUT, a PNG or SVG picture by OUT's extension", 2, 2, RunRender},
+    {"thumbnail", "[-s SIZE] ", "INPUT OUTPUT",
+     "write a PNG thumbnail of INPUT for file managers, replacing OUTPUT", 2, 2, RunThumbnail},
 };
 
 // Options that belong to one command.
@@ -53,6 +57,17 @@ constexpr CommandOption kCommandOptions[] = {
     {"--json", nullptr, "threads", "print JSON instead of lines", [](Options& o, std::string const&) { o.json = true; }},
     {"--rotate", nullptr, "fits", "test the design turned 90 degrees",
      [](Options& o, std::string const&) { o.rotate = true; }},
+    {"--size", "N", "render", "the longer side of the picture in pixels (default 512)",
+     [](Options& o, std::string const& v) { o.size = v; }},
+    {"--background", "#RRGGBB", "render", "fill the picture with this colour instead of leaving it clear",
+     [](Options& o, std::string const& v) { o.background = v; }},
+    {"--colour-blocks", nullptr, "render", "draw each colour block in its own picture, side by side",
+     [](Options& o, std::string const&) { o.colourBlocks = true; }},
+    {"--force", nullptr, "render", "replace OUT when it exists", [](Options& o, std::string const&) { o.force = true; }},
+    {"-s", "SIZE", "thumbnail", "the longer side of the thumbnail in pixels (default 128)",
+     [](Options& o, std::string const& v) { o.size = v; }},
+    {"--preview", nullptr, "info", "show a small picture of each design when writing to a terminal",
+     [](Options& o, std::string const&) { o.preview = true; }},
 };
 
 // The option the argument names, with "--name=value" split off into value.
@@ -91,6 +106,7 @@ void PrintUsage(std::ostream& out)
     for (Brodix::DesignFiles::FileFormat const format : Brodix::DesignFiles::AllFileFormats())
         out << " " << Brodix::DesignFiles::Extension(format);
     out << "\nOutput formats (convert): vp3";
+    out << "\nPicture formats (render): png svg";
     out << "\n\nDesign coordinates are tenths of a millimetre with y growing downwards.\n"
            "Exit status: 0 success (fits: whether or not the design fits), 1 a file could not be\n"
            "read, decoded or written or a thread database or range could not be used, 2 usage error.\n";
