@@ -84,7 +84,7 @@ LoadResult LoadMachineFormat(std::span<unsigned char const> bytes, FileFormat fo
     result.meaning = Meaning(entry.meaning, format);
     if (result.status != SF::kStatusOK)
         return result;
-    result.details = SF::DescribeHeader(stream, engineFormat);
+    result.details = SF::DescribeHeader(stream, engineFormat, design.get());
     result.design = std::move(design);
     return result;
 }

@@ -141,10 +141,13 @@ TEST(DesignFiles, APesLoadTellsItsHeader)
 {
     LoadResult const loaded = LoadDesign(ReadSample("../shared/corpus/pes/Star.pes"), FileFormat::PES);
     ASSERT_TRUE(loaded.Loaded()) << loaded.meaning;
-    ASSERT_EQ(loaded.details.size(), 3u);
+    ASSERT_EQ(loaded.details.size(), 4u);
     EXPECT_EQ(loaded.details[0], (std::pair<std::string, std::string>{"PES version", "70"}));
     EXPECT_EQ(loaded.details[1].first, "hoop");
     EXPECT_EQ(loaded.details[2].first, "hoop positions");
+    // Its PES section lists one thread per colour.
+    EXPECT_EQ(loaded.details[3],
+              (std::pair<std::string, std::string>{"colour source", "the designer's threads of the PES section"}));
 }
 
 // Reads that skip a block still give the designs of the other blocks, and say

@@ -162,14 +162,25 @@ TEST(PesReader, VersionSelectsTheHeader)
     std::memcpy(v60.data(), "ABCD", 4);   // only the digits count
     Bytes v65 = v60;
     std::memcpy(v65.data() + 4, "0065", 4);
+    // A newer version is read from the PEC section its offset leads to, which
+    // opens with its label; an offset that leads elsewhere is refused.
     Bytes v100 = v60;
     std::memcpy(v100.data() + 4, "0100", 4);
+    uint32_t const section = v100[8] | (v100[9] << 8) | (v100[10] << 16) | (uint32_t(v100[11]) << 24);
+    Bytes v100Unlabelled = v100;
+    std::memcpy(v100.data() + section, "LA:", 3);
+    Bytes v100PastTheEnd = v100;
+    v100PastTheEnd[10] = 0x7F;
+    Bytes v100NoSection = v100;
+    v100NoSection[8] = 0;   // now the magic
     struct Case {
         char const* name;
         Bytes file;
         int status;
     };
-    Case const cases[] = {{"arbitrary prefix", v60, 0}, {"0065", v65, 2}, {"0100", v100, 2}};
+    Case const cases[] = {{"arbitrary prefix", v60, 0},          {"0065", v65, 2},
+                          {"0100", v100, 0},                     {"0100 without a label", v100Unlabelled, 5},
+                          {"0100 past the end", v100PastTheEnd, 5}, {"0100 at the magic", v100NoSection, 5}};
     for (Case const& c : cases) {
         CPESReadWrite reader;
         EXPECT_EQ(Load(c.file, reader), c.status) << c.name;
@@ -477,6 +488,35 @@ TEST(PesReader, ColourChangesFollowedByTrimsStartOnTheirFirstStitch)
     ExpectColourChangesOnFirstNeedlePoints(PesTestImages::EncodePes(Version(60), {Stitching(codes, {1, 5})}));
 }
 
+// A PES file read from its PEC section alone gives what that section gives
+// as a PEC file: the same needle points and colours.
+void ExpectAsItsPecSection(Bytes const& file, CPESReadWrite const& reader)
+{
+    namespace SF = Brodix::StitchFormats;
+    std::size_t const section = file[8] | (file[9] << 8) | (file[10] << 16) | (std::size_t(file[11]) << 24);
+    ASSERT_LT(section, file.size());
+    Bytes pec = {'#', 'P', 'E', 'C', '0', '0', '0', '1'};
+    pec.insert(pec.end(), file.begin() + static_cast<std::ptrdiff_t>(section), file.end());
+    Stream stream(pec);
+    Brodix::CSimpleDesign expected;
+    ASSERT_EQ(SF::Load(expected, stream, 0, SF::FormatPEC, nullptr, nullptr, nullptr, nullptr), 0);
+
+    ASSERT_EQ(reader.Designs().size(), 1u);
+    Brodix::CSimpleDesign got;
+    Brodix::CSimpleDesign::MergeDesign(got, *reader.Designs()[0], true, false);
+    SF::ConvertStitchesForColourRules(got, SF::NewColourRules);
+    std::vector<PointI> expectedPoints, gotPoints;
+    for (CAbsStitch const& s : StitchesOf(expected))
+        if (s.type == CAbsStitch::Normal)
+            expectedPoints.push_back(s.position);
+    for (CAbsStitch const& s : StitchesOf(got))
+        if (s.type == CAbsStitch::Normal)
+            gotPoints.push_back(s.position);
+    EXPECT_FALSE(gotPoints.empty());
+    EXPECT_EQ(gotPoints, expectedPoints);
+    EXPECT_EQ(ColoursOf(got), ColoursOf(expected));
+}
+
 TEST(PesReader, CatStartsOnItsFirstStitch)
 {
     std::filesystem::path const path = "../shared/corpus/pes/cat.PES";
@@ -495,10 +535,12 @@ TEST(PesReader, CorpusFilesLoad)
         Bytes const file = ReadFile(path);
         CPESReadWrite reader;
         int const status = Load(file, reader);
-        // Versions 100 to 111 postdate every header this reader knows.
+        // Versions 100 to 111 postdate every header this reader knows: their
+        // PEC section alone gives the design.
         int const version = std::atoi(std::string(file.begin() + 4, file.begin() + 8).c_str());
         if (version >= 100) {
-            EXPECT_EQ(status, 2);
+            ASSERT_EQ(status, 0);
+            ExpectAsItsPecSection(file, reader);
             continue;
         }
         // Its card-data offset is 0: the file has no Brother section at all.

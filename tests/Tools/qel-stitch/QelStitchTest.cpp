@@ -56,8 +56,11 @@ TEST(QelStitch, InfoDescribesEachFile)
 
 TEST(QelStitch, InfoShowsThePesHeader)
 {
-    Result const r = RunTool({"info", "../shared/corpus/pes/Star.pes", "../shared/corpus/pes/Cake_3.pes"});
+    Result const r = RunTool({"info", "../shared/corpus/pes/Star.pes", "../shared/corpus/pes/Cake_3.pes",
+                              "../shared/corpus/pes/Flower.pes"});
     EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("  colour source:  the designer's threads of the PES section\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  PES section:    not read: version 111 "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("  PES version:    70\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("  PES version:    1\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("  hoop:           100 x 100 mm\n"), std::string::npos) << r.out;
