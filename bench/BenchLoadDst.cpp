@@ -2,9 +2,9 @@
 // million records (several colours, long jump runs that become trims) is
 // built in memory and loaded through the front door every program uses.
 #include "DesignFiles/DesignFiles.h"
+#include "PeakMemory.h"
 #include <benchmark/benchmark.h>
 #include <cstdint>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -44,13 +44,6 @@ std::vector<unsigned char> MakeDst()
     }
     put(kEnd);
     return file;
-}
-
-double PeakRssMegabytes()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;   // Linux reports kilobytes
 }
 
 void LoadDst(benchmark::State& state)

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdlib>
 
 namespace Brodix::DesignFiles {
 
@@ -86,6 +87,66 @@ LoadResult LoadMachineFormat(std::span<unsigned char const> bytes, FileFormat fo
         return result;
     result.details = SF::DescribeHeader(stream, engineFormat, design.get());
     result.design = std::move(design);
+    return result;
+}
+
+// The engine asks for the design's name by this key.
+class NamedSave : public SF::ISaveInformation {
+public:
+    explicit NamedSave(std::wstring name) : m_name(std::move(name)) {}
+    std::wstring GetTextValue(std::wstring const& key) override { return key == L"Filename" ? m_name : std::wstring(); }
+
+private:
+    std::wstring m_name;
+};
+
+class MemoryOutput : public SF::IArchiverRetriever {
+public:
+    IArchiverStream* GetArchiver() override { return &m_stream; }
+    bool IsArchiverValid() override { return true; }
+    std::vector<unsigned char> TakeBytes() { return m_stream.TakeContent(); }
+
+private:
+    Archivers::MemoryStreamRW<IArchiverStream> m_stream;
+};
+
+void Describe(SaveResult& result, StatusEntry const& entry, FileFormat format)
+{
+    result.statusName = entry.name;
+    result.meaning = Meaning(entry.meaning, format);
+}
+
+SaveResult SaveMachineFormat(IDesign const& design, FileFormat format, SaveInformation const& information)
+{
+    MemoryOutput output;
+    NamedSave named(information.name);
+    Win1252Encoding encoding;
+    std::unique_ptr<SF::ITvkVipCodec> const codec = MakeCodec();
+    SaveResult result;
+    result.status = SF::Save(design, output, static_cast<SF::Format>(format), &named, &encoding, codec.get());
+    Describe(result, SF::FindSaveStatus(result.status), format);
+    if (result.status == SF::kSaveStatusOK)
+        result.bytes = output.TakeBytes();
+    return result;
+}
+
+struct FreeDeleter {
+    void operator()(void* block) const { std::free(block); }
+};
+
+SaveResult SaveVp3(IDesign const& design)
+{
+    void* buffer = nullptr;
+    unsigned long size = 0;
+    Vp3Lib::CVP3ReadWrite vp3;
+    unsigned int const status = vp3.WriteToMemory(Vp3Lib::CDesignHolder(design), buffer, size, {0, 0}, true);
+    std::unique_ptr<void, FreeDeleter> const owned(buffer);
+    SaveResult result;
+    result.status = static_cast<int>(status);
+    Describe(result, Vp3Lib::FindWriteStatus(status), FileFormat::VP3);
+    if (status == Vp3Lib::kStatusOK && owned)
+        result.bytes.assign(static_cast<unsigned char const*>(owned.get()),
+                            static_cast<unsigned char const*>(owned.get()) + size);
     return result;
 }
 
@@ -201,6 +262,25 @@ std::optional<FileFormat> FileFormatOf(SF::Format format)
     if (TableEntry(fileFormat) == nullptr)
         return std::nullopt;
     return fileFormat;
+}
+
+std::span<FileFormat const> SavableFileFormats()
+{
+    static std::vector<FileFormat> const savable = [] {
+        std::vector<FileFormat> formats{FileFormat::VP3};
+        for (SF::Format const format : SF::WrittenFormats())
+            formats.push_back(static_cast<FileFormat>(format));
+        return formats;
+    }();
+    return savable;
+}
+
+SaveResult SaveDesign(IDesign const& design, FileFormat format, SaveInformation const& information)
+{
+    if (format == FileFormat::VP3)
+        return SaveVp3(design);
+    // A value that is no format reaches the engine, which refuses it by status.
+    return SaveMachineFormat(design, format, information);
 }
 
 LoadResult LoadDesign(std::span<unsigned char const> bytes, FileFormat format)

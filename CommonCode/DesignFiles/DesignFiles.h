@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Brodix::DesignFiles {
 
@@ -78,5 +79,31 @@ struct LoadResult {
 // Loads the bytes of a file in the given format. Bad bytes give a failure;
 // only running out of memory throws.
 [[nodiscard]] LoadResult LoadDesign(std::span<unsigned char const> bytes, FileFormat format);
+
+// The formats SaveDesign writes: VP3, then the machine formats the engine writes.
+std::span<FileFormat const> SavableFileFormats();
+
+// What a saved file is told beyond the design itself.
+struct SaveInformation {
+    // The design's name where a format has a field for one (the DST label);
+    // the notes come from the design.
+    std::wstring name;
+};
+
+// What one save gave: the bytes of the file, or why there are none (status,
+// statusName and meaning, as for a load).
+struct SaveResult {
+    std::vector<unsigned char> bytes;
+    int status = 0;
+    char const* statusName = "OK";
+    std::string meaning;   // one line for people, naming the format where it helps
+
+    bool Saved() const { return status == 0; }
+};
+
+// Writes design as a file of the given format. A design the format cannot
+// hold (too many records or colours, too large) and a format without a
+// writer give a failure and no bytes; only running out of memory throws.
+[[nodiscard]] SaveResult SaveDesign(IDesign const& design, FileFormat format, SaveInformation const& information);
 
 } // namespace Brodix::DesignFiles

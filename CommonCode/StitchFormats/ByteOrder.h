@@ -1,8 +1,9 @@
 // Little-endian fields of the machine formats, read from bytes whose bounds
-// the caller has already checked.
+// the caller has already checked, and appended by the writers.
 #pragma once
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace ByteOrder {
 
@@ -24,6 +25,18 @@ inline double LeDouble(uint8_t const* p)
     double value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
+}
+
+inline void PutLe16(std::vector<uint8_t>& out, uint16_t value)
+{
+    out.push_back(static_cast<uint8_t>(value));
+    out.push_back(static_cast<uint8_t>(value >> 8));
+}
+
+inline void PutLe32(std::vector<uint8_t>& out, uint32_t value)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<uint8_t>(value >> shift));
 }
 
 } // namespace ByteOrder

@@ -99,4 +99,33 @@ constexpr StatusEntry const& FindStatus(int code)
     return Brodix::FindStatus(kStatusTable, code);
 }
 
+// ---- save statuses ----
+// What a save returns: 0, or why no file was made. Every refusal comes before
+// a byte reaches the output.
+inline constexpr int kSaveStatusOK = 0;
+inline constexpr int kSaveStatusWriteFailed = 1;      // the codec or the output stream failed
+inline constexpr int kSaveStatusEmpty = 2;            // no stitches to write
+inline constexpr int kSaveStatusNoOutput = 3;         // the retriever has no usable output stream
+inline constexpr int kSaveStatusTooManyRecords = 4;   // more records than the format or its reader holds
+inline constexpr int kSaveStatusTooLarge = 5;         // beyond the format's coordinate range or hoop
+inline constexpr int kSaveStatusNoWriter = 6;         // no writer for this Format
+inline constexpr int kSaveStatusTooManyColours = 7;   // more colours or colour changes than the format holds
+
+// Meanings may hold "{format}", which stands for the format's display name.
+inline constexpr StatusEntry kSaveStatusTable[] = {
+    {kSaveStatusOK, "OK", "written"},
+    {kSaveStatusWriteFailed, "WriteFailed", "the data could not be compressed or written"},
+    {kSaveStatusEmpty, "Empty", "the design has no stitches to write"},
+    {kSaveStatusNoOutput, "NoOutput", "there is no output to write to"},
+    {kSaveStatusTooManyRecords, "TooManyRecords", "the design needs more stitch records than {format} holds"},
+    {kSaveStatusTooLarge, "TooLarge", "the design is larger than {format} can hold"},
+    {kSaveStatusNoWriter, "NoWriter", "{format} cannot be written"},
+    {kSaveStatusTooManyColours, "TooManyColours", "the design has more colours or colour changes than {format} holds"},
+};
+
+constexpr StatusEntry const& FindSaveStatus(int code)
+{
+    return Brodix::FindStatus(kSaveStatusTable, code);
+}
+
 } // namespace Brodix::StitchFormats

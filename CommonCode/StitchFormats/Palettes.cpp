@@ -407,13 +407,13 @@ unsigned GetOldColourRGB(int colourType, int code)
 
 int GetVipFormatColours(unsigned& rgb, ColourData const& colour)
 {
-    // The name field need not be terminated; an empty name names no catalogue.
+    // The name field need not be terminated. Every catalogue's name contains
+    // an empty one, so a colour without a manufacturer takes the last catalogue.
     std::string_view const name(colour.manufacturerName, strnlen(colour.manufacturerName, sizeof colour.manufacturerName));
     int base = Brodix::StitchFormats::FallbackColourBase;
-    if (!name.empty())
-        for (int t = 0; t < NumColourBases; ++t)
-            if (std::string_view(details[t].manufacturer).find(name) != std::string_view::npos)
-                base = t;
+    for (int t = 0; t < NumColourBases; ++t)
+        if (std::string_view(details[t].manufacturer).find(name) != std::string_view::npos)
+            base = t;
 
     unsigned const own = colour.colours[0];
     if (FindExact(ColourBases[base], own) != nullptr)

@@ -82,7 +82,8 @@ void GetNearestColourData(Brodix::ColourData& out, unsigned rgb, int colourType)
 // The RGB of the catalogue entry whose code text matches a numeric code, or
 // 0xFF0000 (blue) when there is none.
 unsigned GetOldColourRGB(int colourType, int code);
-// The catalogue of the colour's manufacturer, with rgb set to the colour's RGB
+// The last catalogue whose manufacturer text contains the colour's
+// manufacturer name (catalogue 1 when none does), with rgb set to the colour's RGB
 // when that catalogue holds it exactly, else to the nearest entry's RGB.
 int GetVipFormatColours(unsigned& rgb, Brodix::ColourData const& colour);
 

@@ -5,6 +5,7 @@
 #include "StitchFormats/MoveSplitting.h"
 #include "StitchFormats/Stitches.h"
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 using Brodix::CAbsStitch;
@@ -116,13 +117,25 @@ void CStitches::StitchOutPut(std::vector<CStitch>& out, int x1, int y1, int x2, 
 // Rebuilds records and colours from design, each colour through the catalogue
 // that names it. Jumps are kept as jump records; noTrailingJump drops the moves
 // after the last needle position.
-void CStitches::ConvertFromAbsolute(IDesign const& design, bool noTrailingJump)
+bool CStitches::ConvertFromAbsolute(IDesign const& design, bool noTrailingJump)
 {
     ClearStitches();
     std::vector<CStitch> records;
-    records.reserve(design.GetStitchCount() + 2);
+    records.reserve(std::min<std::size_t>(design.GetStitchCount(), kMaxStitchCount) + 2);
     std::vector<unsigned> colours;
     std::vector<int> colourTypes;
+
+    // A far-flung stitch would take millions of records; a move that no format
+    // could hold ends the conversion before they are made.
+    bool overflow = false;
+    auto putMove = [&](int x1, int y1, int x2, int y2, uint8_t lastFlags) {
+        double const steps = std::hypot(double(x2) - x1, double(y2) - y1) / kRecordStep;
+        if (overflow || double(records.size()) + steps > kMaxStitchCount) {
+            overflow = true;
+            return;
+        }
+        StitchOutPut(records, x1, y1, x2, y2, STITCH_JUMP, lastFlags, kRecordStep);
+    };
 
     int x = 0, y = 0;
     bool pendingMove = false;
@@ -130,19 +143,19 @@ void CStitches::ConvertFromAbsolute(IDesign const& design, bool noTrailingJump)
     auto emitPendingMove = [&] {
         if (!pendingMove)
             return;
-        StitchOutPut(records, x, y, pendingX, pendingY, STITCH_JUMP, STITCH_JUMP, kRecordStep);
+        putMove(x, y, pendingX, pendingY, STITCH_JUMP);
         x = pendingX;
         y = pendingY;
         pendingMove = false;
     };
 
     auto reader = Brodix::HoldIterator(design.GetStitchReader());
-    for (reader ? reader->First() : void(); reader && !reader->IsDone(); reader->Next()) {
+    for (reader ? reader->First() : void(); reader && !reader->IsDone() && !overflow; reader->Next()) {
         CAbsStitch const s = reader->GetCurrentItem();
         switch (s.type) {
         case CAbsStitch::Normal:
             emitPendingMove();
-            StitchOutPut(records, x, y, s.position.x, s.position.y, STITCH_JUMP, STITCH_NORMAL, kRecordStep);
+            putMove(x, y, s.position.x, s.position.y, STITCH_NORMAL);
             if (s.position.x == x && s.position.y == y)
                 records.push_back(CStitch{STITCH_NORMAL, 0, 0});
             x = s.position.x;
@@ -182,15 +195,17 @@ void CStitches::ConvertFromAbsolute(IDesign const& design, bool noTrailingJump)
     if (!noTrailingJump)
         emitPendingMove();
     records.push_back(CStitch{STITCH_END, 0, 0});
+    if (overflow || records.size() > static_cast<std::size_t>(kMaxStitchCount))
+        return false;
 
     // Cleared above, so the storage is sized for exactly these records.
     if (AllocStorage(static_cast<int>(records.size())) != kStatusOk)
-        return;
+        return false;
     for (std::size_t i = 0; i < records.size(); ++i) {
         CStitch r = records[i];
         r.dy = static_cast<int8_t>(-r.dy);   // records count y upwards
         if (PutStitch(static_cast<int>(i), r) != kStatusOk)
-            return;
+            return false;
     }
     if (colours.empty()) {
         colours.push_back(0);
@@ -201,6 +216,7 @@ void CStitches::ConvertFromAbsolute(IDesign const& design, bool noTrailingJump)
         SetColour(static_cast<int>(i), colours[i]);
         SetManufacturer(static_cast<int>(i), colourTypes[i]);
     }
+    return true;
 }
 
 namespace {

@@ -1,7 +1,8 @@
 // Loading any machine format but VP3 into common designs: an object-style
 // reader where the factory has one (PES), otherwise the relative stitch
 // container; then the colour changes are put where the rest of the system
-// expects them.
+// expects them. Saving goes the other way, with the colour changes put where
+// the machines expect them.
 #include "StitchFormats/StitchFormats.h"
 #include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/BaseReadWrite.h"
@@ -32,7 +33,47 @@ int LoadIntoDesign(IDesign& design, CStitches& stitches, Format format)
     return 0;
 }
 
+// The writers take every colour's thread catalogue from its manufacturer name;
+// this one is the default of a container that has none.
+constexpr int kWriterColourType = 1;
+
+int SaveImpl(IDesign const& design, IArchiverRetriever& retriever, Format format, ISaveInformation* information,
+             ICharEncoding* encoding, ITvkVipCodec* codec)
+{
+    if (auto writer = CReadWriteFactory::CreateRWObject(format, design))
+        return writer->Save(retriever, information, codec);
+    // Machines expect a colour change on the last needle position of the colour
+    // before, and the first stitch of the new colour as a stitch of its own.
+    CSimpleDesign machineOrder;
+    CSimpleDesign::Copy(design, machineOrder, false);
+    ConvertStitchesForColourRules(machineOrder, OldColourRules);
+    CStitches stitches(kWriterColourType);
+    if (!stitches.ConvertFromAbsolute(machineOrder, true))
+        return kSaveStatusTooManyRecords;
+    stitches.SetWideNotes(design.GetDesignNotes());
+    stitches.SizeDesign();
+    return stitches.Save(retriever, format, information, encoding, codec);
+}
+
 } // namespace
+
+int Save(IDesign const& design, IArchiverRetriever& retriever, Format format, ISaveInformation* information,
+         ICharEncoding* encoding, ITvkVipCodec* codec)
+{
+    return SaveImpl(design, retriever, format, information, encoding, codec);
+}
+
+int Save(std::vector<std::shared_ptr<IDesign>> const& designs, IArchiverRetriever& retriever, Format format,
+         ISaveInformation* information, ICharEncoding* encoding, ITvkVipCodec* codec)
+{
+    if (auto writer = CReadWriteFactory::CreateRWObject(format, &designs))
+        return writer->Save(retriever, information, codec);
+    CSimpleDesign merged;
+    for (auto const& design : designs)
+        if (design)
+            CSimpleDesign::MergeDesign(merged, *design, true, false);
+    return SaveImpl(merged, retriever, format, information, encoding, codec);
+}
 
 int Load(IDesign& target, IArchiverStream& stream, int colourType, Format format, ICharEncoding* encoding,
          ITvkVipCodec* codec, IZLib* zlib, std::wstring* wideArgument)

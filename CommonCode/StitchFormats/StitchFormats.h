@@ -1,13 +1,15 @@
 // The engine's entry points: the one load by which a machine stitch format
 // (every format but VP3) becomes a common design, the colour rules, and what a
-// file's header says for people. The shared words (Format, the callbacks that
-// keep the engine free of platform text conversion, zlib and the TVK/VIP
-// compressor, and the statuses) are in FormatVocabulary.h.
+// file's header says for people, and the one save by which a design becomes a
+// machine format. The shared words (Format, the callbacks that keep the engine
+// free of platform text conversion, zlib and the TVK/VIP compressor, and the
+// statuses) are in FormatVocabulary.h.
 #pragma once
 #include "Fundamentals/ArchiverStream.h"
 #include "Fundamentals/Design.h"
 #include "StitchFormats/FormatVocabulary.h"
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,6 +26,21 @@ namespace Brodix::StitchFormats {
 [[nodiscard]] int Load(std::vector<std::shared_ptr<IDesign>>& designs, IArchiverStream& stream, int colourType,
                        Format format, ICharEncoding* encoding, ITvkVipCodec* codec, IZLib* zlib,
                        std::wstring* wideArgument);
+
+// Writes design in format to the retriever's output stream. information
+// answers "Filename" (the DST label); encoding turns text into the formats'
+// code page; codec compresses the TVK and VIP sections. Returns a save status
+// (FormatVocabulary.h); nothing reaches the output unless the whole file could be made.
+[[nodiscard]] int Save(IDesign const& design, IArchiverRetriever& retriever, Format format,
+                       ISaveInformation* information, ICharEncoding* encoding, ITvkVipCodec* codec);
+
+// The formats Save writes: DST, EXP, 10o, PCS, TVK and VIP.
+std::span<Format const> WrittenFormats();
+
+// As above for several designs: PES keeps them apart, every other format
+// writes them merged into one.
+[[nodiscard]] int Save(std::vector<std::shared_ptr<IDesign>> const& designs, IArchiverRetriever& retriever,
+                       Format format, ISaveInformation* information, ICharEncoding* encoding, ITvkVipCodec* codec);
 
 enum EColourRulesType { OldColourRules = 0, NewColourRules = 1 };
 

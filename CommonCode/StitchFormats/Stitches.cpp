@@ -20,10 +20,16 @@ constexpr std::size_t kCanFileScanLength = 1024;
 
 constexpr CStitch kOutOfRangeStitch{0xFF, -1, -1};
 
-int16_t ClampToInt16(int value)
+int16_t ClampToInt16(long long value)
 {
-    return static_cast<int16_t>(std::clamp<int>(value, std::numeric_limits<int16_t>::min(),
-                                                std::numeric_limits<int16_t>::max()));
+    return static_cast<int16_t>(std::clamp<long long>(value, std::numeric_limits<int16_t>::min(),
+                                                      std::numeric_limits<int16_t>::max()));
+}
+
+int ClampToInt(long long value)
+{
+    return static_cast<int>(
+        std::clamp<long long>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 } // namespace
@@ -197,7 +203,8 @@ void CStitches::ClearNotes()
 
 void CStitches::SizeDesign()
 {
-    int x = 0, y = 0, minX = 0, minY = 0, maxX = 0, maxY = 0;
+    // Wide sums: a container grown record by record has no bound on its length.
+    long long x = 0, y = 0, minX = 0, minY = 0, maxX = 0, maxY = 0;
     for (int i = 0; i < m_count; ++i) {
         x += m_dx[i];
         y += m_dy[i];
@@ -206,6 +213,7 @@ void CStitches::SizeDesign()
         minY = std::min(minY, y);
         maxY = std::max(maxY, y);
     }
+    m_extent = Extent{ClampToInt(minX), ClampToInt(minY), ClampToInt(maxX), ClampToInt(maxY)};
     m_header.minX = ClampToInt16(minX);
     m_header.maxX = ClampToInt16(maxX);
     m_header.minY = ClampToInt16(minY);

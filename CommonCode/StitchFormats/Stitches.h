@@ -39,6 +39,8 @@ public:
     using ICharEncoding = Brodix::StitchFormats::ICharEncoding;
     using ITvkVipCodec = Brodix::StitchFormats::ITvkVipCodec;
     using IZLib = Brodix::StitchFormats::IZLib;
+    using IArchiverRetriever = Brodix::StitchFormats::IArchiverRetriever;
+    using ISaveInformation = Brodix::StitchFormats::ISaveInformation;
     using IArchiverStream = Brodix::IArchiverStream;
     using ColourData = Brodix::ColourData;
 
@@ -152,6 +154,13 @@ public:
     // ---- bounds and limits ----
     // Bounding box of the running step sums in machine orientation (y up).
     void SizeDesign();
+    // The box SizeDesign found, before the header's 16-bit fields clamped it.
+    struct Extent {
+        int minX = 0, minY = 0, maxX = 0, maxY = 0;
+        int Width() const { return maxX - minX; }
+        int Height() const { return maxY - minY; }
+    };
+    Extent GetExtent() const { return m_extent; }
     int CheckFitHoop() const;
     static bool ValidateStitchCount(int count);
     static bool ValidateNumCols(int count);
@@ -164,8 +173,10 @@ public:
                            IZLib* zlib, std::wstring* wideArgument);
     // Appends the records to design from origin; returns the colours started.
     int ConvertToAbsolute(IDesign& design, Brodix::CommonTypes::PointI origin, bool useStoredTypes, bool addJumps);
-    // The writers' direction: absolute stitches back to records of at most 127 units.
-    void ConvertFromAbsolute(IDesign const& design, bool noTrailingJump);
+    // The writers' direction: absolute stitches back to records of at most 127
+    // units. False, and the container left empty, when the moves would take
+    // more records than any format holds.
+    [[nodiscard]] bool ConvertFromAbsolute(IDesign const& design, bool noTrailingJump);
     static void StitchOutPut(std::vector<CStitch>& out, int x1, int y1, int x2, int y2, uint8_t midFlags,
                              uint8_t lastFlags, double maxStep);
 
@@ -213,6 +224,26 @@ public:
     // ART (Art.cpp)
     [[nodiscard]] int BerninaLoad(IArchiverStream& stream, IZLib* zlib);
 
+    // ---- format writers: Save dispatches to them, each beside its reader ----
+    // Each returns a save status of StitchFormats.h. The whole file is made
+    // in memory first, so a refusal or a failed codec leaves the output as it was.
+    [[nodiscard]] int Save(IArchiverRetriever& retriever, Format format, ISaveInformation* information,
+                           ICharEncoding* encoding, ITvkVipCodec* codec);
+    // DST (Dst.cpp); the label is the "Filename" of information.
+    [[nodiscard]] int TajimaSave(IArchiverRetriever& retriever, ISaveInformation* information, ICharEncoding* encoding);
+    void SaveTajimaHeader(IArchiverStream& stream, const char* label);
+    void PutTajimaData(IArchiverStream& stream);
+    // Appends record index as one DST record, or two when a step exceeds what one holds.
+    void ConvertStitch(std::vector<uint8_t>& out, int index, bool jump);
+    // EXP (Exp.cpp) and 10o (10o.cpp)
+    [[nodiscard]] int MelcoSave(IArchiverRetriever& retriever);
+    [[nodiscard]] int ToyotaSave(IArchiverRetriever& retriever);
+    // PCS (Pcs.cpp)
+    [[nodiscard]] int DravoSave(IArchiverRetriever& retriever);
+    // TVK (Tvk.cpp) and VIP (Vip.cpp)
+    [[nodiscard]] int TovenrikSave(IArchiverRetriever& retriever, ICharEncoding* encoding, ITvkVipCodec* codec);
+    [[nodiscard]] int VIPSave(IArchiverRetriever& retriever, ITvkVipCodec* codec);
+
 private:
     [[nodiscard]] int ReadFormat(IArchiverStream& stream, Format format, ICharEncoding* encoding,
                                  ITvkVipCodec* codec, IZLib* zlib, std::wstring* wideArgument);
@@ -220,6 +251,11 @@ private:
     int ColourTypeFor(int index, bool useStoredTypes) const;
     // TVK and VIP: the header's three streams into the records (TvkVipHelpers.cpp).
     [[nodiscard]] int ReadTvkVipStitchStreams(IArchiverStream& stream, ITvkVipCodec* codec);
+    // TVK and VIP writers: refuses what the shared header cannot hold, else
+    // fills its counts, box and version (TvkVipHelpers.cpp).
+    [[nodiscard]] int PrepareTvkVipHeader(uint16_t version);
+    // Compresses the three record fields to the end of stream; their offsets go to the header.
+    [[nodiscard]] bool WriteTvkVipStitchStreams(IArchiverStream& stream, ITvkVipCodec* codec);
 
     int32_t m_passwordPieces[3];
     int m_hoopHalfWidth = 500;
@@ -228,6 +264,7 @@ private:
     int m_capacity = 0;
     CStitch m_scratch;
     Header m_header;
+    Extent m_extent;
     std::unique_ptr<uint8_t[]> m_flags;
     std::unique_ptr<int8_t[]> m_dx;
     std::unique_ptr<int8_t[]> m_dy;

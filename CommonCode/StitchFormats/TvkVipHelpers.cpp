@@ -1,9 +1,11 @@
-// The header, stream extents and notes shared by the TVK and VIP readers.
-// Every extent and count taken from the file is checked against the data
-// before anything is read or allocated for it.
+// The header, stream extents and notes shared by the TVK and VIP readers and
+// writers. Every extent and count taken from the file is checked against the
+// data before anything is read or allocated for it.
 #include "StitchFormats/TvkVipHelpers.h"
 #include "StitchFormats/ByteOrder.h"
+#include "StitchFormats/StitchWriting.h"
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <vector>
 
@@ -11,14 +13,15 @@ namespace TvkVipHelpers {
 
 namespace {
 
-constexpr char const* kCommandName = "Command";
-constexpr char const* kXName = "X data";
-constexpr char const* kYName = "Y data";
-
 constexpr char16_t kHighSurrogateFirst = 0xD800;
 constexpr char16_t kLowSurrogateFirst = 0xDC00;
 constexpr char16_t kSurrogateEnd = 0xE000;
 constexpr char32_t kSupplementaryFirst = 0x10000;
+constexpr char32_t kLastCodePoint = 0x10FFFF;
+constexpr char16_t kReplacementCharacter = 0xFFFD;
+
+// Seven 32-bit numbers with their signs, and a terminator.
+constexpr std::size_t kPasswordBuffer = 7 * 11 + 1;
 
 bool IsHighSurrogate(char16_t unit) { return unit >= kHighSurrogateFirst && unit < kLowSurrogateFirst; }
 bool IsLowSurrogate(char16_t unit) { return unit >= kLowSurrogateFirst && unit < kSurrogateEnd; }
@@ -137,6 +140,73 @@ bool ReadUnicodeCharacters(Brodix::IArchiverStream& stream, std::wstring& text, 
     return true;
 }
 
+bool WriteHeader(Brodix::IArchiverStream& stream, CStitches::Header const& header)
+{
+    std::vector<uint8_t> bytes;
+    bytes.reserve(kHeaderSize);
+    ByteOrder::PutLe16(bytes, header.codeNumber);
+    ByteOrder::PutLe16(bytes, header.version);
+    ByteOrder::PutLe32(bytes, header.stitchCount);
+    for (int16_t field : {header.colourCount, header.hoopNumber, header.maxX, header.maxY, header.minX, header.minY})
+        ByteOrder::PutLe16(bytes, static_cast<uint16_t>(field));
+    for (uint32_t offset : header.sectionOffsets)
+        ByteOrder::PutLe32(bytes, offset);
+    bytes.insert(bytes.end(), header.notes, header.notes + sizeof header.notes);
+    ByteOrder::PutLe16(bytes, header.notesTrailer);
+    return StitchWriting::WriteAll(stream, bytes);
+}
+
+bool WriteCompressedData(Brodix::IArchiverStream& stream, int& offset, char* data, unsigned long size,
+                         const char* name, Brodix::StitchFormats::ITvkVipCodec* codec)
+{
+    if (codec == nullptr || stream.GetPos() > static_cast<unsigned long>(std::numeric_limits<int>::max()))
+        return false;
+    offset = static_cast<int>(stream.GetPos());
+    std::vector<char> compressed;
+    if (!codec->Compress(name, data, size, compressed))
+        return false;
+    return StitchWriting::WriteAll(stream, compressed.data(), compressed.size());
+}
+
+bool WriteUnicodeCharacters(Brodix::IArchiverStream& stream, std::wstring const& text, int& offset)
+{
+    if (stream.GetPos() > static_cast<unsigned long>(std::numeric_limits<int>::max()))
+        return false;
+    offset = static_cast<int>(stream.GetPos());
+    std::vector<char16_t> units;
+    units.reserve(text.size() + 1);
+    for (wchar_t c : text) {
+        auto const code = static_cast<char32_t>(c);
+        bool const surrogate = code >= kHighSurrogateFirst && code < kSurrogateEnd;
+        if (surrogate || code > kLastCodePoint) {
+            units.push_back(kReplacementCharacter);
+        } else if (code >= kSupplementaryFirst) {
+            char32_t const v = code - kSupplementaryFirst;
+            units.push_back(static_cast<char16_t>(kHighSurrogateFirst + (v >> 10)));
+            units.push_back(static_cast<char16_t>(kLowSurrogateFirst + (v & 0x3FF)));
+        } else {
+            units.push_back(static_cast<char16_t>(code));
+        }
+    }
+    units.push_back(0);
+    std::vector<uint8_t> bytes;
+    bytes.reserve(4 + 2 * units.size());
+    ByteOrder::PutLe32(bytes, static_cast<uint32_t>(units.size()));
+    for (char16_t unit : units)
+        ByteOrder::PutLe16(bytes, unit);
+    return StitchWriting::WriteAll(stream, bytes);
+}
+
+void PrepareVipScrambler(CryptoBlackBox& scrambler, CStitches const& stitches, CryptoBlackBox::eDir direction)
+{
+    int32_t const* const p = stitches.GetPasswordPieces();
+    char password[kPasswordBuffer];
+    std::snprintf(password, sizeof password, "%d%d%d%d%d%d%d", p[0], p[1], p[2], p[1], p[0], p[2], p[1]);
+    scrambler.SetPassword(password);
+    scrambler.SetDir(direction);
+    scrambler.SetMode(CryptoBlackBox::ModeChained);
+}
+
 } // namespace TvkVipHelpers
 
 // A stream that does not decompress to exactly the header's stitch count
@@ -152,4 +222,39 @@ int CStitches::ReadTvkVipStitchStreams(IArchiverStream& stream, ITvkVipCodec* co
     }
     SetCount(count);
     return kStatusOk;
+}
+
+int CStitches::PrepareTvkVipHeader(uint16_t version)
+{
+    SizeDesign();
+    if (!ValidateStitchCount(m_count))
+        return Brodix::StitchFormats::kSaveStatusTooManyRecords;
+    // One colour more than there are changes, as the readers demand; colours
+    // past the table are written as black.
+    int const colours = GetActualColourCount() + 1;
+    if (!ValidateNumCols(colours))
+        return Brodix::StitchFormats::kSaveStatusTooManyColours;
+    // The box fields are 16 bits.
+    auto fits = [](int v) { return v >= std::numeric_limits<int16_t>::min() && v <= std::numeric_limits<int16_t>::max(); };
+    if (!fits(m_extent.minX) || !fits(m_extent.maxX) || !fits(m_extent.minY) || !fits(m_extent.maxY))
+        return Brodix::StitchFormats::kSaveStatusTooLarge;
+    m_header.version = version;
+    m_header.stitchCount = static_cast<uint32_t>(m_count);
+    m_header.colourCount = static_cast<int16_t>(colours);
+    return Brodix::StitchFormats::kSaveStatusOK;
+}
+
+bool CStitches::WriteTvkVipStitchStreams(IArchiverStream& stream, ITvkVipCodec* codec)
+{
+    char* const fields[3] = {reinterpret_cast<char*>(m_flags.get()), reinterpret_cast<char*>(m_dx.get()),
+                             reinterpret_cast<char*>(m_dy.get())};
+    char const* const names[3] = {TvkVipHelpers::kCommandName, TvkVipHelpers::kXName, TvkVipHelpers::kYName};
+    for (int i = 0; i < 3; ++i) {
+        int offset = 0;
+        if (!TvkVipHelpers::WriteCompressedData(stream, offset, fields[i], static_cast<unsigned long>(m_count),
+                                                names[i], codec))
+            return false;
+        m_header.sectionOffsets[i] = static_cast<uint32_t>(offset);
+    }
+    return true;
 }

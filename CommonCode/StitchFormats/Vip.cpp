@@ -1,20 +1,22 @@
-// VIP reader. The TVK layout at version 400, with the colours as scrambled RGB
-// values and a thread catalogue per colour, and long UTF-16 notes at an offset
-// of their own. The scrambler's password is made from three fixed pieces.
+// VIP reader and writer. The TVK layout at version 400, with the colours as
+// scrambled RGB values and a thread catalogue per colour, and long UTF-16
+// notes at an offset of their own. The scrambler's password is made from
+// three fixed pieces.
 #include "StitchFormats/ByteOrder.h"
 #include "StitchFormats/CryptoBlackBox.h"
+#include "StitchFormats/StitchWriting.h"
 #include "StitchFormats/Stitches.h"
 #include "StitchFormats/TvkVipHelpers.h"
-#include <cstdio>
 #include <limits>
 #include <vector>
 
+namespace SF = Brodix::StitchFormats;
+
 namespace {
 
-constexpr uint16_t kVipVersion = 400;
+constexpr unsigned kRGBMask = 0x00FF'FFFF;
+
 constexpr unsigned long kColourEntrySize = 4;
-// Seven 32-bit numbers with their signs, and a terminator.
-constexpr std::size_t kPasswordBuffer = 7 * 11 + 1;
 
 // A table cut short by the end of the data reads as zeros.
 std::vector<uint8_t> ReadTable(Brodix::IArchiverStream& stream, int count)
@@ -42,7 +44,7 @@ int CStitches::VIPLoad(IArchiverStream& stream, ITvkVipCodec* codec)
         return TvkVipHelpers::kStatusInvertedBox;
     if (!ValidateNumCols(header.colourCount) || !ValidateStitchCount(stitchCount))
         return kStatusRefused;
-    if (header.version != kVipVersion)
+    if (header.version != TvkVipHelpers::kVipVersion)
         return TvkVipHelpers::kStatusWrongVersion;
 
     if (AllocStorage(stitchCount) != 0)
@@ -50,12 +52,7 @@ int CStitches::VIPLoad(IArchiverStream& stream, ITvkVipCodec* codec)
     SetNumberColours(header.colourCount);
     m_header = header;
 
-    int32_t const* const p = GetPasswordPieces();
-    char password[kPasswordBuffer];
-    std::snprintf(password, sizeof password, "%d%d%d%d%d%d%d", p[0], p[1], p[2], p[1], p[0], p[2], p[1]);
-    scrambler.SetPassword(password);
-    scrambler.SetDir(CryptoBlackBox::DirDecrypt);
-    scrambler.SetMode(CryptoBlackBox::ModeChained);
+    TvkVipHelpers::PrepareVipScrambler(scrambler, *this, CryptoBlackBox::DirDecrypt);
 
     std::vector<uint8_t> rgb = ReadTable(stream, header.colourCount);
     if (!rgb.empty())
@@ -72,4 +69,42 @@ int CStitches::VIPLoad(IArchiverStream& stream, ITvkVipCodec* codec)
         SetWideNotes(std::move(notes));
 
     return ReadTvkVipStitchStreams(stream, codec);
+}
+
+// ---- writing ----
+
+int CStitches::VIPSave(IArchiverRetriever& retriever, ITvkVipCodec* codec)
+{
+    IArchiverStream* const output = StitchWriting::OutputOf(retriever);
+    if (output == nullptr)
+        return SF::kSaveStatusNoOutput;
+    if (int const status = PrepareTvkVipHeader(TvkVipHelpers::kVipVersion); status != SF::kSaveStatusOK)
+        return status;
+
+    std::vector<uint8_t> rgb, colourTypes;
+    for (int i = 0; i < m_header.colourCount; ++i) {
+        ByteOrder::PutLe32(rgb, GetColour(i) & kRGBMask);
+        ByteOrder::PutLe32(colourTypes, static_cast<uint32_t>(GetManufacturer(i)));
+    }
+    CryptoBlackBox scrambler;
+    TvkVipHelpers::PrepareVipScrambler(scrambler, *this, CryptoBlackBox::DirEncrypt);
+    scrambler.TransformBuf(reinterpret_cast<char*>(rgb.data()), static_cast<int>(rgb.size()));
+
+    // The header and the notes offset go first as placeholders and again once
+    // the offsets are known.
+    StitchWriting::MemoryStream image;
+    std::vector<uint8_t> notesOffset;
+    ByteOrder::PutLe32(notesOffset, 0);
+    int notesAt = 0;
+    if (!TvkVipHelpers::WriteHeader(image, m_header) || !StitchWriting::WriteAll(image, notesOffset)
+        || !StitchWriting::WriteAll(image, rgb) || !StitchWriting::WriteAll(image, colourTypes)
+        || !TvkVipHelpers::WriteUnicodeCharacters(image, m_wideNotes, notesAt)
+        || !WriteTvkVipStitchStreams(image, codec))
+        return SF::kSaveStatusWriteFailed;
+    image.SetPos(0);
+    TvkVipHelpers::WriteHeader(image, m_header);
+    notesOffset.clear();
+    ByteOrder::PutLe32(notesOffset, static_cast<uint32_t>(notesAt));
+    StitchWriting::WriteAll(image, notesOffset);
+    return StitchWriting::WriteImage(*output, image.Content());
 }

@@ -1,4 +1,6 @@
 #include "Platform/FileManager.h"
+#include "Fundamentals/AtomicFile.h"
+#include "Fundamentals/FileDescriptor.h"
 #include "Fundamentals/XdgDataFolders.h"
 #include <cerrno>
 #include <cstdio>
@@ -15,68 +17,6 @@ namespace Brodix::Platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() { if (m_fd >= 0) ::close(m_fd); }
-    FileDescriptor(FileDescriptor const&) = delete;
-    FileDescriptor& operator=(FileDescriptor const&) = delete;
-    int get() const { return m_fd; }
-    int release() { int const fd = m_fd; m_fd = -1; return fd; }
-
-private:
-    int m_fd;
-};
-
-bool WriteAll(int fd, unsigned char const* bytes, std::size_t size)
-{
-    while (size > 0) {
-        ssize_t const written = ::write(fd, bytes, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-std::string ErrorText(char const* what)
-{
-    return std::string(what) + ": " + std::strerror(errno);
-}
-
-// Moves the finished temporary file to its name without ever replacing an
-// existing file. Not every file system knows RENAME_NOREPLACE (older FAT
-// drivers on USB sticks) nor hard links, so each is tried in turn.
-CreateFileResult MoveIntoPlace(int dirFd, char const* temporary, char const* name, std::string* error)
-{
-    if (::renameat2(dirFd, temporary, dirFd, name, RENAME_NOREPLACE) == 0)
-        return CreateFileResult::Created;
-    if (errno == EEXIST)
-        return CreateFileResult::AlreadyExists;
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
-        *error = ErrorText("rename");
-        return CreateFileResult::Failed;
-    }
-    if (::linkat(dirFd, temporary, dirFd, name, 0) == 0) {
-        ::unlinkat(dirFd, temporary, 0);
-        return CreateFileResult::Created;
-    }
-    if (errno == EEXIST)
-        return CreateFileResult::AlreadyExists;
-    // Last resort for file systems with neither: a check, then a plain rename.
-    struct stat existing{};
-    if (::fstatat(dirFd, name, &existing, AT_SYMLINK_NOFOLLOW) == 0)
-        return CreateFileResult::AlreadyExists;
-    if (::renameat(dirFd, temporary, dirFd, name) == 0)
-        return CreateFileResult::Created;
-    *error = ErrorText("rename");
-    return CreateFileResult::Failed;
-}
 
 } // namespace
 
@@ -194,60 +134,12 @@ CreateFileResult CreateFileAtomically(std::string const& folder, std::string con
                                       std::vector<unsigned char> const& bytes, std::string* error,
                                       int* errorNumber)
 {
-    std::string ignoredError;
-    if (error == nullptr)
-        error = &ignoredError;
-    int ignoredNumber = 0;
-    if (errorNumber == nullptr)
-        errorNumber = &ignoredNumber;
-    *errorNumber = 0;
-    auto const fail = [&](char const* what) {
-        *errorNumber = errno;
-        *error = ErrorText(what);
-    };
-    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
-        *error = "not a file name";
-        return CreateFileResult::Failed;
+    switch (WriteFileAtomically(folder, name, bytes, ExistingFile::Keep, error, errorNumber)) {
+    case AtomicWriteResult::Written: return CreateFileResult::Created;
+    case AtomicWriteResult::AlreadyExists: return CreateFileResult::AlreadyExists;
+    case AtomicWriteResult::Failed: break;
     }
-    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0) {
-        fail("open folder");
-        return CreateFileResult::Failed;
-    }
-    struct stat existing{};
-    if (::fstatat(dir.get(), name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
-        return CreateFileResult::AlreadyExists;
-
-    char temporary[64];
-    static unsigned serial = 0;
-    int fd = -1;
-    // A hidden name that no design file can have, unique per attempt.
-    for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        std::snprintf(temporary, sizeof temporary, ".qel-partial-%d-%u", static_cast<int>(::getpid()), serial++);
-        fd = ::openat(dir.get(), temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0 && errno != EEXIST) {
-            fail("create");
-            return CreateFileResult::Failed;
-        }
-    }
-    if (fd < 0) {
-        *error = "no temporary name";
-        return CreateFileResult::Failed;
-    }
-    FileDescriptor file(fd);
-    bool const written = WriteAll(file.get(), bytes.data(), bytes.size()) && ::fsync(file.get()) == 0;
-    if (!written) {
-        fail("write");
-        ::unlinkat(dir.get(), temporary, 0);
-        return CreateFileResult::Failed;
-    }
-    ::close(file.release());
-    CreateFileResult const result = MoveIntoPlace(dir.get(), temporary, name.c_str(), error);
-    if (result != CreateFileResult::Created)
-        ::unlinkat(dir.get(), temporary, 0);
-    else
-        ::fsync(dir.get());
-    return result;
+    return CreateFileResult::Failed;
 }
 
 } // namespace Brodix::Platform

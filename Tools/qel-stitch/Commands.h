@@ -16,6 +16,10 @@ constexpr int kExitUsage = 2;
 struct Options {
     std::string formatOverride;
     std::vector<std::string> arguments;   // what follows the command
+    // convert: the output's format (an extension) instead of OUT's own, and
+    // whether an existing OUT is replaced
+    std::optional<std::string> outputFormat;
+    bool force = false;
     // convert: edits applied before writing
     bool addTrims = false;
     std::optional<std::string> threadRange;
@@ -25,8 +29,7 @@ struct Options {
     // render and thumbnail
     std::optional<std::string> size;
     std::optional<std::string> background;
-    bool colourBlocks = false;
-    bool force = false;
+    bool colourBlocks = false;   // --force above serves render too
     bool preview = false;  // info
 };
 

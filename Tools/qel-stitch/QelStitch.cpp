@@ -1,8 +1,8 @@
 // Command-line parsing of qel-stitch and the table of its commands.
 #include "Commands.h"
 #include "DesignFiles/DesignFiles.h"
-#include "Vp3File.h"
 #include <optional>
+#include <algorithm>
 #include <ostream>
 #include <string_view>
 
@@ -26,8 +26,8 @@ constexpr std::size_t kAny = static_cast<std::size_t>(-1);
 constexpr Command kCommands[] = {
     {"info", "[--preview] ", "FILE...", "format, counts, size, colours and notes of each file", 1, kAny, RunInfo},
     {"dump", "", "FILE", "the loaded design as JSON on standard output", 1, 1, RunDump},
-    {"convert", "[--add-trims] [--thread-range NAME] [--note TEXT] ", "IN OUT",
-     "write IN as OUT, in the format of OUT's extension (vp3), after the edits asked for", 2, 2, RunConvert},
+    {"convert", "[--to EXT] [--force] [--add-trims] [--thread-range NAME] [--note TEXT] ", "IN OUT",
+     "write IN as OUT, in the format of OUT's extension or --to, after the edits asked for", 2, 2, RunConvert},
     {"threads", "[--json] ", "[RANGE]",
      "the thread ranges of the system and user databases, or the threads of RANGE", 0, 1, RunThreads},
     {"fits", "[--rotate] ", "FILE WIDTHxHEIGHT",
@@ -42,12 +42,28 @@ constexpr Command kCommands[] = {
 struct CommandOption {
     std::string_view name;
     char const* value;   // the value's name in the usage text; null for a flag
-    char const* command;
+    char const* command;   // the commands it belongs to, separated by spaces
     char const* help;
     void (*set)(Options&, std::string const& value);
 };
 
+bool IsOptionOf(CommandOption const& option, std::string_view command)
+{
+    std::string_view commands = option.command;
+    while (!commands.empty()) {
+        std::size_t const end = std::min(commands.find(' '), commands.size());
+        if (commands.substr(0, end) == command)
+            return true;
+        commands.remove_prefix(std::min(end + 1, commands.size()));
+    }
+    return false;
+}
+
 constexpr CommandOption kCommandOptions[] = {
+    {"--to", "EXT", "convert", "write this format (an extension such as dst), whatever OUT's extension",
+     [](Options& o, std::string const& v) { o.outputFormat = v; }},
+    {"--force", nullptr, "convert render", "replace OUT when it exists",
+     [](Options& o, std::string const&) { o.force = true; }},
     {"--add-trims", nullptr, "convert", "put a trim before each long connecting stitch",
      [](Options& o, std::string const&) { o.addTrims = true; }},
     {"--thread-range", "NAME", "convert", "move every colour to the nearest thread of this range",
@@ -63,7 +79,6 @@ constexpr CommandOption kCommandOptions[] = {
      [](Options& o, std::string const& v) { o.background = v; }},
     {"--colour-blocks", nullptr, "render", "draw each colour block in its own picture, side by side",
      [](Options& o, std::string const&) { o.colourBlocks = true; }},
-    {"--force", nullptr, "render", "replace OUT when it exists", [](Options& o, std::string const&) { o.force = true; }},
     {"-s", "SIZE", "thumbnail", "the longer side of the thumbnail in pixels (default 128)",
      [](Options& o, std::string const& v) { o.size = v; }},
     {"--preview", nullptr, "info", "show a small picture of each design when writing to a terminal",
@@ -105,7 +120,9 @@ void PrintUsage(std::ostream& out)
     out << "\nFormats:";
     for (Brodix::DesignFiles::FileFormat const format : Brodix::DesignFiles::AllFileFormats())
         out << " " << Brodix::DesignFiles::Extension(format);
-    out << "\nOutput formats (convert): vp3";
+    out << "\nOutput formats (convert):";
+    for (Brodix::DesignFiles::FileFormat const format : Brodix::DesignFiles::SavableFileFormats())
+        out << " " << Brodix::DesignFiles::Extension(format);
     out << "\nPicture formats (render): png svg";
     out << "\n\nDesign coordinates are tenths of a millimetre with y growing downwards.\n"
            "Exit status: 0 success (fits: whether or not the design fits), 1 a file could not be\n"
@@ -118,7 +135,7 @@ void PrintCommandUsage(Command const& c, std::ostream& out)
         << "\n";
     bool first = true;
     for (CommandOption const& option : kCommandOptions) {
-        if (std::string_view(option.command) != c.name)
+        if (!IsOptionOf(option, c.name))
             continue;
         if (first)
             out << "\nOptions:\n";
@@ -213,7 +230,7 @@ int Run(std::vector<std::string> const& args, std::ostream& out, std::ostream& e
     if (command == nullptr)
         return UsageError(err, "no command given");
     for (CommandOption const* option : usedOptions)
-        if (std::string_view(option->command) != command->name)
+        if (!IsOptionOf(*option, command->name))
             return UsageError(err, std::string(option->name) + " is an option of " + option->command);
     if (options.arguments.size() < command->minArguments || options.arguments.size() > command->maxArguments)
         return UsageError(err, std::string(command->name) + " takes " + command->arguments);

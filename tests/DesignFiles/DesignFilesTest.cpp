@@ -1,6 +1,7 @@
-// The front door: which format a type identifier or extension names, and the
-// one load, which gives a design (VP3 reads that skip blocks included) or a
-// failure with its status, name and meaning.
+// The front door: which format a type identifier or extension names, the one
+// load, which gives a design (VP3 reads that skip blocks included) or a
+// failure with its status, name and meaning, and the one save, which gives the
+// bytes of a file or such a failure.
 #include "DesignFiles/DesignFiles.h"
 #include "Fundamentals/MemoryStream.h"
 #include "Fundamentals/SimpleDesign.h"
@@ -253,6 +254,65 @@ TEST(DesignFiles, EveryStatusHasOneNameAndMeaning)
         EXPECT_EQ(&SF::FindStatus(entry.code), &entry);
     }
     EXPECT_EQ(SF::FindStatus(77).meaning, std::string("unreadable data"));
+    codes.clear();
+    names.clear();
+    for (Brodix::StatusEntry const& entry : SF::kSaveStatusTable) {
+        EXPECT_TRUE(codes.insert(entry.code).second) << entry.code;
+        EXPECT_TRUE(names.insert(entry.name).second) << entry.name;
+        EXPECT_EQ(&SF::FindSaveStatus(entry.code), &entry);
+    }
+}
+
+TEST(DesignFiles, SavedFilesLoadBackAndRefusalsAreNamed)
+{
+    std::vector<FileFormat> const savable(SavableFileFormats().begin(), SavableFileFormats().end());
+    EXPECT_EQ(savable, (std::vector<FileFormat>{FileFormat::VP3, FileFormat::DST, FileFormat::EXP,
+                                                FileFormat::Toyota10o, FileFormat::PCS, FileFormat::TVK,
+                                                FileFormat::VIP}));
+    LoadResult const original = LoadDesign(ReadSample("../shared/corpus/dst/Crown.DST"), FileFormat::DST);
+    ASSERT_TRUE(original.Loaded());
+    original.design->SetDesignNotes(L"For Ann");
+    for (FileFormat const format : savable) {
+        SCOPED_TRACE(DisplayName(format));
+        SaveResult const saved = SaveDesign(*original.design, format, {L"Crown"});
+        ASSERT_TRUE(saved.Saved()) << saved.meaning;
+        EXPECT_STREQ(saved.statusName, "OK");
+        LoadResult const back = LoadDesign(saved.bytes, format);
+        ASSERT_TRUE(back.Loaded()) << back.meaning;
+        EXPECT_GT(back.design->GetStitchCount(), 0u);
+        if (format == FileFormat::VIP || format == FileFormat::VP3) {
+            EXPECT_EQ(back.design->GetDesignNotes().rfind(L"For Ann", 0), 0u);
+        }
+        if (format == FileFormat::DST) {
+            EXPECT_EQ(std::string(saved.bytes.begin(), saved.bytes.begin() + 11), "LA:Crown   ");
+        }
+    }
+
+    LoadResult const tall = LoadDesign(ReadSample("../shared/corpus/jef/Cake_3.jef"), FileFormat::JEF);
+    ASSERT_TRUE(tall.Loaded());
+    Brodix::CSimpleDesign empty;
+    struct Case {
+        IDesign const* design;
+        FileFormat format;
+        int status;
+        char const* name;
+        char const* meaning;
+    } const cases[] = {
+        {tall.design.get(), FileFormat::PCS, SF::kSaveStatusTooLarge, "TooLarge",
+         "the design is larger than PCS can hold"},
+        {tall.design.get(), FileFormat::PES, SF::kSaveStatusNoWriter, "NoWriter", "PES cannot be written"},
+        {&empty, FileFormat::DST, SF::kSaveStatusEmpty, "Empty", "the design has no stitches to write"},
+        {&empty, FileFormat::VP3, 3, "NoStitches", "the design has no stitches to write"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.meaning);
+        SaveResult const saved = SaveDesign(*c.design, c.format, {});
+        EXPECT_FALSE(saved.Saved());
+        EXPECT_TRUE(saved.bytes.empty());
+        EXPECT_EQ(saved.status, c.status);
+        EXPECT_STREQ(saved.statusName, c.name);
+        EXPECT_EQ(saved.meaning, c.meaning);
+    }
 }
 
 } // namespace

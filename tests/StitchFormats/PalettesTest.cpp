@@ -275,7 +275,7 @@ TEST(Palettes, VipFormatColoursPicksTheManufacturersCatalogue)
         {"Isafil", 0xFEF9C0, 2, 0xFDF8BC},            // nearest Isafil entry
         {"Madeira", 0xFFED00, 6, 0xFFED00},           // the last catalogue that matches wins
         {"Brand X", 0xFEFEFE, 1, 0xFEFEFE},
-        {"", 0xFEFEFE, 1, 0xFEFEFE},                  // no name names no catalogue
+        {"", 0xFAFD9E, 8, 0xFAFD9E},                  // every name contains the empty one: the last wins
     };
     for (Case const& c : cases) {
         ColourData colour = ColourData::Default();

@@ -1,8 +1,10 @@
-// Test support shared by the reader tests: the relative records of a loaded
-// design in a comparable, printable form, the absolute stitches of a design,
-// the sample files of one format, and a Windows-1252 text callback.
+// Test support shared by the reader and writer tests: the relative records of
+// a loaded design in a comparable, printable form, the absolute stitches of a
+// design, the sample files of one format, a Windows-1252 text callback, and
+// an output in memory for the writers.
 #pragma once
 #include "Fundamentals/Design.h"
+#include "Fundamentals/MemoryStream.h"
 #include "Fundamentals/TextConversion.h"
 #include "StitchFormats/StitchFormats.h"
 #include "StitchFormats/Stitches.h"
@@ -13,6 +15,8 @@
 #include <fstream>
 #include <iterator>
 #include <ostream>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace StitchFormatsTesting {
@@ -87,6 +91,24 @@ class Win1252Encoding : public Brodix::StitchFormats::ICharEncoding {
 public:
     std::string ConvertToChars(std::wstring text) override { return Brodix::UnicodeToWin1252(text.c_str(), '?'); }
     std::wstring ConvertToWChars(std::string text) override { return Brodix::Win1252ToUnicode(text.c_str()); }
+};
+
+class MemoryRetriever : public Brodix::StitchFormats::IArchiverRetriever {
+public:
+    Brodix::IArchiverStream* GetArchiver() override { return &stream; }
+    bool IsArchiverValid() override { return true; }
+    std::vector<unsigned char> const& Written() const { return stream.Content(); }
+    Brodix::Archivers::MemoryStreamRW<Brodix::IArchiverStream> stream;
+};
+
+// Save information that names the design, as the DST writer asks for it.
+class FilenameInformation : public Brodix::StitchFormats::ISaveInformation {
+public:
+    explicit FilenameInformation(std::wstring name) : m_name(std::move(name)) {}
+    std::wstring GetTextValue(std::wstring const& key) override { return key == L"Filename" ? m_name : L""; }
+
+private:
+    std::wstring m_name;
 };
 
 } // namespace StitchFormatsTesting

@@ -288,7 +288,7 @@ TEST(Stitches, ConvertFromAbsoluteRoundTripsNeedlePositions)
     design.AddStitch(CAbsStitch{PointI{500, 500}, 1, CAbsStitch::Normal, false, true});
 
     CStitches stitches(1);
-    stitches.ConvertFromAbsolute(design, true);
+    ASSERT_TRUE(stitches.ConvertFromAbsolute(design, true));
     EXPECT_EQ(stitches.GetNumberColours(), 2);
     EXPECT_EQ(stitches.GetActualColourCount(), 1);
     EXPECT_EQ(stitches.GetStitch(stitches.GetCount() - 1)->flags, STITCH_END);
@@ -317,7 +317,7 @@ TEST(Stitches, ConvertFromAbsoluteKeepsTheEndOfVeryLongMoves)
         design.AddStitch(CAbsStitch{end, 0, CAbsStitch::Normal, false, true});
 
         CStitches stitches(1);
-        stitches.ConvertFromAbsolute(design, true);
+        ASSERT_TRUE(stitches.ConvertFromAbsolute(design, true));
         CSimpleDesign back;
         stitches.ConvertToAbsolute(back, PointI{0, 0}, true, false);
         auto const copy = StitchesOf(back);

@@ -43,6 +43,18 @@ constexpr StatusEntry const& FindReadStatus(unsigned int code)
     return FindStatus(kReadStatusTable, code);
 }
 
+// What a write status means, for people.
+inline constexpr StatusEntry kWriteStatusTable[] = {
+    {kStatusOK, "OK", "written"},
+    {kStatusConversionFailed, "ConversionFailed", "the design cannot be converted to VP3"},
+    {kStatusNoStitches, "NoStitches", "the design has no stitches to write"},
+};
+
+constexpr StatusEntry const& FindWriteStatus(unsigned int code)
+{
+    return FindStatus(kWriteStatusTable, code);
+}
+
 namespace Private {
 
 // Codes 0 to 3 let a read or write go on; anything above stops it.

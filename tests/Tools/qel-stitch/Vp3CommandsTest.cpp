@@ -64,7 +64,7 @@ TEST(QelStitchVp3, ReportsFailuresLikeTheOtherCommands)
         char const* message;
     };
     Case const cases[] = {
-        {{"convert", kBean, TempPath("out.dst")}, 2, "the output must be a .vp3 file"},
+        {{"convert", kBean, TempPath("out.pes")}, 2, "cannot write PES; the output formats are vp3 dst exp 10o pcs tvk vip"},
         {{"convert", kBean}, 2, "convert takes IN OUT"},
         {{"convert", "../shared/corpus/dst/missing.dst", TempPath("out.vp3")}, 1, "cannot open"},
         {{"convert", kBean, "/nonexistent-folder/out.vp3"}, 1, "(VP3): cannot create"},

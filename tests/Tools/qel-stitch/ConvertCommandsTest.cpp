@@ -1,0 +1,166 @@
+// qel-stitch convert to every written format: the format from OUT's extension
+// or --to, no replacing without --force, the label fields, and refusals that
+// name what the format cannot hold and leave nothing behind.
+#include "RunTool.h"
+#include "../../Services/TestFolder.h"
+#include "DesignFiles/DesignFiles.h"
+#include "Fundamentals/SimpleDesign.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+using QelStitchTesting::Result;
+using QelStitchTesting::RunTool;
+using QelTest::FilesUnder;
+using QelTest::TestFolder;
+namespace fs = std::filesystem;
+
+constexpr char kCrown[] = "../shared/corpus/dst/Crown.DST";   // 73.4 x 52.7 mm: every format holds it
+constexpr char kCake[] = "../shared/corpus/jef/Cake_3.jef";   // 83.9 x 133.9 mm: too high for PCS
+
+std::string Contents(std::string const& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// A VP3 file of count colours, one stitch each, the colour i being colourOf(i).
+std::string WriteColours(TestFolder const& folder, std::string const& name, int count, unsigned (*colourOf)(int))
+{
+    Brodix::CSimpleDesign design;
+    for (int i = 0; i < count; ++i) {
+        Brodix::ColourData colour = Brodix::ColourData::Default();
+        colour.colours[0] = colourOf(i);
+        design.AddColourStitch(colour, {i, 0}, false);
+        design.AddStitch(Brodix::CAbsStitch{{i, 5}, i, Brodix::CAbsStitch::Normal, false, true});
+    }
+    auto const saved = Brodix::DesignFiles::SaveDesign(design, Brodix::DesignFiles::FileFormat::VP3, {});
+    EXPECT_TRUE(saved.Saved());
+    return folder.Write(name, std::string(saved.bytes.begin(), saved.bytes.end()));
+}
+
+int CountNeedlePoints(std::string const& path)
+{
+    Result const dumped = RunTool({"dump", path});
+    EXPECT_EQ(dumped.status, 0) << dumped.err;
+    int points = 0;
+    for (auto const& s : nlohmann::json::parse(dumped.out)["stitches"])
+        points += s[0] == 0 || s[0] == 2;
+    return points;
+}
+
+TEST(QelStitchConvert, WritesEveryFormatFromTheExtension)
+{
+    TestFolder folder;
+    int const expected = CountNeedlePoints(kCrown);
+    struct Case {
+        char const* name;   // the extension's case does not matter
+        char const* format;
+    } const cases[] = {
+        {"crown.DsT", "DST"}, {"crown.exp", "EXP"}, {"crown.10O", "10o"}, {"crown.pcs", "PCS"},
+        {"crown.tvk", "TVK"}, {"crown.VIP", "VIP"}, {"crown.vp3", "VP3"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string const out = folder.Path() + "/" + c.name;
+        Result const r = RunTool({"convert", kCrown, out});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(r.err.empty()) << r.err;
+        Result const info = RunTool({"info", out});
+        EXPECT_NE(info.out.find(std::string("format:         ") + c.format + "\n"), std::string::npos) << info.out;
+        EXPECT_EQ(CountNeedlePoints(out), expected);
+    }
+    EXPECT_EQ(FilesUnder(folder.Path()).size(), std::size(cases));
+    // The DST label is the input's name.
+    EXPECT_EQ(Contents(folder.Path() + "/crown.DsT").substr(0, 20), "LA:Crown           \r");
+}
+
+TEST(QelStitchConvert, ToChoosesTheFormatAndNotesTravel)
+{
+    TestFolder folder;
+    std::string const out = folder.Path() + "/design.bin";
+    Result const r = RunTool({"convert", "--to", "VIP", "--note", "For Ann", kCrown, out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Result const dumped = RunTool({"--format", "vip", "dump", out});
+    ASSERT_EQ(dumped.status, 0) << dumped.err;
+    EXPECT_EQ(nlohmann::json::parse(dumped.out)["notes"].get<std::string>().rfind("For Ann", 0), 0u) << dumped.out;
+
+    // --to wins over the extension.
+    std::string const exp = folder.Path() + "/design.dst";
+    ASSERT_EQ(RunTool({"convert", "--to=exp", kCrown, exp}).status, 0);
+    EXPECT_EQ(RunTool({"--format", "exp", "info", exp}).status, 0);
+    EXPECT_NE(Contents(exp).substr(0, 3), "LA:");
+}
+
+TEST(QelStitchConvert, ReplacesAnExistingFileOnlyWithForce)
+{
+    TestFolder folder;
+    std::string const out = folder.Write("kept.dst", "not a design");
+    Result const refused = RunTool({"convert", kCrown, out});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("kept.dst (DST): already exists; use --force to replace it"), std::string::npos)
+        << refused.err;
+    EXPECT_EQ(Contents(out), "not a design");
+
+    Result const forced = RunTool({"convert", "--force", kCrown, out});
+    ASSERT_EQ(forced.status, 0) << forced.err;
+    EXPECT_EQ(Contents(out).substr(0, 3), "LA:");
+    EXPECT_EQ(FilesUnder(folder.Path()), std::vector<std::string>{"kept.dst"});
+}
+
+TEST(QelStitchConvert, RefusesWhatTheFormatCannotHoldAndWritesNothing)
+{
+    TestFolder folder;
+    // 120 colours, one stitch each: more than DST holds.
+    std::string const colours = WriteColours(folder, "colours.vp3", 120, [](int i) { return unsigned(i) * 2; });
+
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    } const cases[] = {
+        {{"convert", kCake, folder.Path() + "/cake.pcs"},
+         1,
+         "cake.pcs (PCS): the design is larger than PCS can hold (the design is 83.9 x 133.9 mm); nothing was "
+         "written (status 5 TooLarge)"},
+        {{"convert", colours, folder.Path() + "/colours.dst"},
+         1,
+         "colours.dst (DST): the design has more colours or colour changes than DST holds (the design has 120 "
+         "colours); nothing was written (status 7 TooManyColours)"},
+        {{"convert", kCrown, folder.Path() + "/crown.pes"}, 2,
+         "crown.pes: cannot write PES; the output formats are vp3 dst exp 10o pcs tvk vip"},
+        {{"convert", "--to", "zzz", kCrown, folder.Path() + "/crown.dst"}, 2, "cannot write 'zzz'"},
+        {{"convert", kCrown, folder.Path() + "/missing/crown.dst"}, 1,
+         "crown.dst (DST): cannot create: open folder: No such file or directory"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        Result const r = RunTool(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.rfind("qel-stitch: ", 0), 0u) << r.err;
+    }
+    EXPECT_EQ(FilesUnder(folder.Path()), std::vector<std::string>{"colours.vp3"});
+}
+
+TEST(QelStitchConvert, NamesThePcsPaletteWhenColoursAreMapped)
+{
+    TestFolder folder;
+    std::string const in = WriteColours(folder, "many.vp3", 20, [](int i) { return unsigned(i) * 0x0A0B0C; });
+    Result const r = RunTool({"convert", in, folder.Path() + "/many.pcs"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("many.pcs (PCS): note: PCS holds 15 colours; the design's 20 were mapped to the nearest"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(fs::exists(folder.Path() + "/many.pcs"));
+}
+
+} // namespace
