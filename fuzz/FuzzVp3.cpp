@@ -1,16 +1,24 @@
 // Feeds arbitrary bytes to the VP3 reader the way every program loads VP3
 // (the front door: read into a list of designs and merge them), and encodes
 // the result again. The same bytes also go through the one-design read
-// without clean-up.
+// without clean-up. Embedded SPX objects are read by the project's SPX test
+// reader library, so the points it hands back are placed too.
 #include "DesignFiles/DesignFiles.h"
 #include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
+#include "SpxTestReaderSettings.h"
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 namespace Vp3 = Brodix::Vp3Lib;
 namespace DF = Brodix::DesignFiles;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    Vp3Test::InstallSpxTestReader(QEL_SPX_TEST_READER);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, std::size_t size)
 {

@@ -10,6 +10,8 @@ packages=(
   zlib1g-dev libsqlite3-dev
   nlohmann-json3-dev
   libplist-dev libsdbus-c++-dev dbus
+  desktop-file-utils help2man
+  libcairo2-dev
 )
 
 missing=()

@@ -1,25 +1,28 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in their own build folder and gives
-# each a short, fixed run seeded from ../shared/corpus (about a minute in all).
+# each a short, fixed run seeded from ../shared/corpus and from fuzz/seeds/<target>,
+# small files made for the faults found so far (about a minute and a half in all).
 # Fails on any finding; the input that caused it is kept under
 # build-fuzz/artifacts/<target>/ to be turned into a regression test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# One line per fuzz target: its name, its seconds, then its seed folders under
-# ../shared/corpus. A folder written "format:DIR" has each file prefixed with
+# One line per fuzz target: its name, its seconds, its longest input in bytes,
+# then its seed folders under ../shared/corpus. A folder written "format:DIR" has each file prefixed with
 # the Format byte of DIR's extension, for targets that read the format from
 # their first input byte; "vp3:DIR" has each file that qel-stitch reads
 # converted to VP3 by our own writer (the corpus holds no VP3 files).
 # "dhv:DIR" wraps each SHV file of DIR as the body of a two-design DHV file
 # (with its Format byte), as there are no DHV samples either. "sections:DIR"
 # cuts each TVK or VIP file of DIR into its three compressed sections.
+# "repo:DIR" copies a seed folder of the repository itself (fuzz/seeds/...),
+# for inputs that no sample file holds.
 targets=(
-  "fuzz_stitch_formats 30 format:dst format:exp format:xxx format:10o format:jef format:sew format:pcs format:pec format:pes format:shv dhv:shv format:tvk format:vip format:art"
-  "fuzz_vp3 30 vp3:dst vp3:exp vp3:xxx vp3:10o vp3:jef vp3:sew vp3:pcs vp3:pec vp3:pes vp3:shv vp3:tvk vp3:vip vp3:art"
-  "fuzz_brother 20 format:pes format:pec"
-  "fuzz_tvk_vip_codec 20 sections:tvk sections:vip"
-  "fuzz_machine_link 10 vp3:dst vp3:pes"
+  "fuzz_stitch_formats 30 2048 format:dst format:exp format:xxx format:10o format:jef format:sew format:pcs format:pec format:pes format:shv dhv:shv format:tvk format:vip format:art"
+  "fuzz_vp3 30 4096 vp3:dst vp3:exp vp3:xxx vp3:10o vp3:jef vp3:sew vp3:pcs vp3:pec vp3:pes vp3:shv vp3:tvk vp3:vip vp3:art repo:fuzz/seeds/vp3"
+  "fuzz_brother 20 4096 format:pes format:pec"
+  "fuzz_tvk_vip_codec 20 4096 sections:tvk sections:vip"
+  "fuzz_machine_link 10 4096 vp3:dst vp3:pes"
 )
 
 # Format values by extension, as the engine numbers them.
@@ -29,9 +32,15 @@ declare -A format_byte=(
 )
 
 corpus=../shared/corpus
-# Longer inputs are cut to this length: headers and tables sit near the start,
-# and short inputs keep a one-minute run fast enough to mutate many of them.
-max_len=65536
+# Longer inputs are cut to each target's length: headers and tables sit near
+# the start, and an execution costs about what its input holds. Cut so, every
+# target runs well over a thousand inputs a second; at 64 KiB the format engine
+# ran under a hundred. The seeds of fuzz/seeds bring back what the cut files
+# reached only further in (long moves, many blocks): the seeds cover as many
+# edges as the uncut corpus did.
+# No allocation that so short an input asks for comes near this (the libraries
+# lower their record limit under fuzzing): one that does is a finding.
+malloc_limit_mb=256
 build=build-fuzz
 jobs=$(nproc 2>/dev/null || echo 2)
 
@@ -94,6 +103,11 @@ prepare_seeds() {
         [ -f "$file" ] || continue
         cut_sections "$file" "$dir"
       done
+    elif [[ $folder == repo:* ]]; then
+      folder=${folder#repo:}
+      for file in "$folder"/*; do
+        if [ -f "$file" ]; then cp "$file" "$dir/repo-$(basename "$file")"; fi
+      done
     elif [[ $folder == vp3:* ]]; then
       folder=${folder#vp3:}
       for file in "$corpus/$folder"/*; do
@@ -120,16 +134,18 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}"
 
 failed=0
 for line in "${targets[@]}"; do
-  read -r name seconds folders <<<"$line"
+  read -r name seconds max_len folders <<<"$line"
   seeds="$build/seeds/$name"
   work="$build/corpus/$name"
   artifacts="$build/artifacts/$name"
   # shellcheck disable=SC2086  # the folders are a word list
   prepare_seeds "$seeds" $folders
   mkdir -p "$work" "$artifacts"
+  made=()
+  [ -d "fuzz/seeds/$name" ] && made=("fuzz/seeds/$name")
   echo "=== fuzz $name for ${seconds}s ==="
-  if ! "$build/fuzz/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="$max_len" \
-      -artifact_prefix="$artifacts/" -print_final_stats=1 "$work" "$seeds"; then
+  if ! "$build/fuzz/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb="$malloc_limit_mb" \
+      -max_len="$max_len" -artifact_prefix="$artifacts/" -print_final_stats=1 "$work" "$seeds" "${made[@]}"; then
     echo "run-fuzz: $name found a problem; see $artifacts/" >&2
     failed=1
   fi

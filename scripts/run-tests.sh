@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test of the project from a fresh machine: installs the Debian
 # packages, then configures, builds and runs the CTest suite twice (a plain
-# build, and one under AddressSanitizer and UndefinedBehaviorSanitizer), then
+# build, and one under AddressSanitizer and UndefinedBehaviorSanitizer), builds
+# an example program against the installed library (plain build), then
 # gives each fuzz target a short run. Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,6 +24,8 @@ run_suite() {
 }
 
 run_suite plain
+echo "=== installed library ==="
+scripts/check-installed-library.sh build-tests/plain
 run_suite sanitize -DQEL_SANITIZE=ON
 
 if [ -x scripts/run-fuzz.sh ]; then

@@ -8,7 +8,8 @@
 #   scripts/send-to-machine.sh [--outbox DIR] [design files...]
 #
 # Without files it sends two sample designs from ../shared/corpus. The outbox
-# defaults to ./machine-outbox.
+# defaults to ./machine-outbox. Prints what was written and what was not, with
+# the reasons; exits 0 only when every file was delivered.
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -17,7 +18,7 @@ files=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --outbox) outbox="$2"; shift 2 ;;
-    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) files+=("$(realpath -m -- "$1")"); shift ;;
   esac
 done
@@ -44,26 +45,17 @@ for _ in $(seq 100); do
   kill -0 "$receiver" 2>/dev/null || { cat "$log"; exit 1; }
   sleep 0.1
 done
-"$QEL_BUILD/Services/SendService/qel-send-service" "$@"
-# Every post left the service before it ended; wait until the receiver has
-# logged nothing new for a full second (a large design takes a while to
-# arrive and be written), at most half a minute, then stop it.
-lines=-1
-quiet=0
-for _ in $(seq 150); do
-  now=$(wc -l < "$log")
-  if [ "$now" -eq "$lines" ]; then
-    quiet=$((quiet + 1))
-    [ "$quiet" -ge 5 ] && break
-  else
-    quiet=0
-  fi
-  lines=$now
-  sleep 0.2
-done
+# The service waits for the receiver's answer on every design it posted and
+# ends with a summary of what was delivered and what was not, and why.
+status=0
+"$QEL_BUILD/Services/SendService/qel-send-service" "$@" || status=$?
 kill -TERM "$receiver"
 wait "$receiver" || true
-sed -n 's/^qel-machine-link: //p' "$log" | grep -v '^listening'
-echo "VP3 files written to $QEL_OUTBOX:"
-grep -o '^qel-machine-link: wrote "[^"]*"' "$log" | sed 's/^qel-machine-link: wrote "\(.*\)"$/  \1/' || echo "  (none)"
+echo "Written to $QEL_OUTBOX:"
+sed -n 's/^qel-machine-link: wrote "\([^"]*\)".*$/  \1/p' "$log" | grep . || echo "  (nothing)"
+if grep -q '^qel-machine-link: refused ' "$log"; then
+  echo "Refused by the receiver:"
+  sed -n 's/^qel-machine-link: refused /  /p' "$log"
+fi
+exit "$status"
 SESSION

@@ -7,6 +7,7 @@
 #include "Fundamentals/Vendor.h"
 #include "StitchFormats/FormatTypeTable.h"
 #include "StitchFormats/TvkVipCompressor/TvkVipCodec.h"
+#include "StitchFormats/Vp3/SpxLibrary.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
 #include "StitchFormats/Vp3/VP3Status.h"
 #include <algorithm>
@@ -84,7 +85,7 @@ LoadResult LoadMachineFormat(std::span<unsigned char const> bytes, FileFormat fo
     result.meaning = Meaning(entry.meaning, format);
     if (result.status != SF::kStatusOK)
         return result;
-    result.details = SF::DescribeHeader(stream, engineFormat);
+    result.details = SF::DescribeHeader(stream, engineFormat, design.get());
     result.design = std::move(design);
     return result;
 }
@@ -158,6 +159,21 @@ bool GivesDesigns(unsigned int status)
            || status == Vp3Lib::kStatusUnreadable;
 }
 
+// The lettering and SPX objects of a file that has any, and, where it has SPX
+// objects, whether the library that reads their data is there: without it,
+// they add no stitches.
+void AddEmbeddedObjectDetails(Vp3Lib::CVP3ReadWrite const& vp3, SF::HeaderDetails& details)
+{
+    Vp3Lib::CEmbeddedObjectCounts const counts = vp3.CountEmbeddedObjects();
+    if (counts.texts == 0 && counts.spxObjects == 0)
+        return;
+    details.emplace_back("texts", std::to_string(counts.texts));
+    details.emplace_back("characters", std::to_string(counts.characters));
+    details.emplace_back("SPX objects", std::to_string(counts.spxObjects));
+    if (counts.spxObjects > 0)
+        details.emplace_back("SPX library", Spx::IsAvailable(Spx::Library()) ? "found" : "not found");
+}
+
 LoadResult LoadVp3(std::span<unsigned char const> bytes)
 {
     std::vector<std::shared_ptr<IDesign>> designs;
@@ -172,14 +188,13 @@ LoadResult LoadVp3(std::span<unsigned char const> bytes)
     if (!GivesDesigns(status))
         return result;
     auto merged = std::make_shared<CSimpleDesign>();
-    for (auto const& design : designs)
-        if (design)
-            CSimpleDesign::MergeDesign(*merged, *design, true, false);
+    CSimpleDesign::MergeDesigns(*merged, designs, true, false);
     if (status != Vp3Lib::kStatusOK) {
         result.skippedBlocks = true;
         result.details.emplace_back("skipped",
                                     "blocks this reader does not know (status " + std::to_string(status) + ")");
     }
+    AddEmbeddedObjectDetails(vp3, result.details);
     result.design = std::move(merged);
     return result;
 }

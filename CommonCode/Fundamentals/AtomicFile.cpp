@@ -71,18 +71,26 @@ AtomicWriteResult ReplaceWith(int dirFd, char const* temporary, char const* name
 
 AtomicWriteResult WriteFileAtomically(std::string const& folder, std::string const& name,
                                       std::vector<unsigned char> const& bytes, ExistingFile existing,
-                                      std::string* error)
+                                      std::string* error, int* errorNumber)
 {
     std::string ignoredError;
     if (error == nullptr)
         error = &ignoredError;
+    int ignoredNumber = 0;
+    if (errorNumber == nullptr)
+        errorNumber = &ignoredNumber;
+    *errorNumber = 0;
+    auto const fail = [&](char const* what) {
+        *errorNumber = errno;
+        *error = ErrorText(what);
+    };
     if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
         *error = "not a file name";
         return AtomicWriteResult::Failed;
     }
     FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() < 0) {
-        *error = ErrorText("open folder");
+        fail("open folder");
         return AtomicWriteResult::Failed;
     }
     struct stat present{};
@@ -97,7 +105,7 @@ AtomicWriteResult WriteFileAtomically(std::string const& folder, std::string con
         std::snprintf(temporary, sizeof temporary, ".qel-partial-%d-%u", static_cast<int>(::getpid()), serial++);
         fd = ::openat(dir.get(), temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0 && errno != EEXIST) {
-            *error = ErrorText("create");
+            fail("create");
             return AtomicWriteResult::Failed;
         }
     }
@@ -108,7 +116,7 @@ AtomicWriteResult WriteFileAtomically(std::string const& folder, std::string con
     FileDescriptor file(fd);
     bool const written = WriteAll(file.get(), bytes.data(), bytes.size()) && ::fsync(file.get()) == 0;
     if (!written) {
-        *error = ErrorText("write");
+        fail("write");
         ::unlinkat(dir.get(), temporary, 0);
         return AtomicWriteResult::Failed;
     }
@@ -116,6 +124,8 @@ AtomicWriteResult WriteFileAtomically(std::string const& folder, std::string con
     AtomicWriteResult const result = existing == ExistingFile::Keep
                                          ? MoveIntoPlace(dir.get(), temporary, name.c_str(), error)
                                          : ReplaceWith(dir.get(), temporary, name.c_str(), error);
+    if (result == AtomicWriteResult::Failed)
+        *errorNumber = errno;
     if (result != AtomicWriteResult::Written)
         ::unlinkat(dir.get(), temporary, 0);
     else

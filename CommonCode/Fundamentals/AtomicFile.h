@@ -16,9 +16,11 @@ enum class ExistingFile { Keep, Replace };
 // Writes bytes to folder/name; name must be a single path component. With
 // Keep a file of that name is never replaced (AlreadyExists), even one that
 // appears while writing; with Replace it is replaced in one step. On failure
-// *error (when not null) says why.
+// *error (when not null) says why, and *errorNumber (when not null) holds the
+// errno of the step that failed, so callers can tell a full disk from a
+// read-only one.
 AtomicWriteResult WriteFileAtomically(std::string const& folder, std::string const& name,
                                       std::vector<unsigned char> const& bytes, ExistingFile existing,
-                                      std::string* error);
+                                      std::string* error, int* errorNumber = nullptr);
 
 } // namespace Brodix

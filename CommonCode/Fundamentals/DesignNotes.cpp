@@ -17,11 +17,13 @@ std::wstring Escaped(std::wstring text)
     return text;
 }
 
-std::wstring JoinNonEmpty(std::wstring const& first, std::wstring const& second)
+void AppendNonEmpty(std::wstring& joined, std::wstring_view part)
 {
-    if (first.empty())
-        return second;
-    return second.empty() ? first : first + kSeparator + second;
+    if (part.empty())
+        return;
+    if (!joined.empty())
+        joined += kSeparator;
+    joined += part;
 }
 
 } // namespace
@@ -48,14 +50,36 @@ std::wstring CombineNotesAndSettings(std::wstring const& notes, std::wstring con
 
 std::wstring MakeMergedNotes(std::wstring const& first, std::wstring const& second, bool)
 {
-    if (second.empty())
-        return first;
-    if (first.empty())
-        return second;
-    std::wstring firstNotes, firstSettings, secondNotes, secondSettings;
-    SplitIntoNotesAndSettings(first, firstNotes, firstSettings);
-    SplitIntoNotesAndSettings(second, secondNotes, secondSettings);
-    return CombineNotesAndSettings(JoinNonEmpty(firstNotes, secondNotes), JoinNonEmpty(firstSettings, secondSettings));
+    CMergedNotes merged;
+    merged.Add(first);
+    merged.Add(second);
+    return merged.Text();
+}
+
+// A merged text holds the marker once, between its escaped halves, so merging
+// it again splits it back into those halves; escaping twice changes nothing
+// and the marker never spans a separator. Joining every half once and
+// escaping at the end therefore gives the text of the pairwise merges.
+void CMergedNotes::Add(std::wstring const& text)
+{
+    if (text.empty())
+        return;
+    m_merged = m_merged || !m_first.empty();
+    if (m_merged)
+        m_first.clear();
+    else
+        m_first = text;
+    std::wstring_view const whole = text;
+    auto const at = whole.find(kMarker);
+    AppendNonEmpty(m_notes, whole.substr(0, at));
+    AppendNonEmpty(m_settings, at == std::wstring_view::npos ? std::wstring_view() : whole.substr(at + kMarker.size()));
+}
+
+std::wstring CMergedNotes::Text() const
+{
+    if (!m_merged)
+        return m_first;
+    return CombineNotesAndSettings(m_notes, m_settings);
 }
 
 std::wstring ConvertNewLines(wchar_t const* text, wchar_t const* replacement)

@@ -92,7 +92,7 @@ std::string GetPath(PathType type)
         if (IsReadable(candidate))
             return candidate;
     }
-    ConsoleLog("INFO: SettingProvider - couldn't create / find %s folder\n",
+    ConsoleLogInfo("INFO: SettingProvider - couldn't create / find %s folder\n",
                type == PathType::User ? "<UsrAppSupport>" : "<SysAppSupport>");
     return {};
 }

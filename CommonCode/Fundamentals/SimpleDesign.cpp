@@ -32,7 +32,9 @@ bool SameThread(ColourData const& a, ColourData const& b)
 
 } // namespace
 
-CSimpleDesign::CSimpleDesign() { m_stitches.reserve(1024); }
+// Nothing is reserved up front: a file of many small designs costs what they
+// hold, and loaders that know their count reserve it (ReserveStitches).
+CSimpleDesign::CSimpleDesign() = default;
 
 void CSimpleDesign::ClearOtherData() { m_notes.clear(); }
 
@@ -251,6 +253,34 @@ void CSimpleDesign::MergeDesign(IDesign& target, IDesign const& source, bool mer
             target.AddStitch(s);
         }
     }
+}
+
+void CSimpleDesign::MergeDesigns(IDesign& target, std::vector<std::shared_ptr<IDesign>> const& sources,
+                                 bool mergeNotes, bool joinSameColour)
+{
+    CMergedNotes notes;
+    if (mergeNotes) {
+        // Held aside while merging, so that no step copies the notes so far.
+        notes.Add(target.GetDesignNotes());
+        target.SetDesignNotes({});
+    }
+    for (auto const& source : sources) {
+        if (source == nullptr)
+            continue;
+        if (source.get() == &target) {
+            // As in MergeDesign: from a snapshot, adding the notes merged so far.
+            std::unique_ptr<IDesign> const snapshot(target.Clone());
+            MergeDesign(target, *snapshot, false, joinSameColour);
+            if (mergeNotes)
+                notes.Add(notes.Text());
+            continue;
+        }
+        MergeDesign(target, *source, false, joinSameColour);
+        if (mergeNotes)
+            notes.Add(source->GetDesignNotes());
+    }
+    if (mergeNotes)
+        target.SetDesignNotes(notes.Text());
 }
 
 } // namespace Brodix

@@ -3,6 +3,7 @@
 #pragma once
 #include "Fundamentals/Design.h"
 #include <iterator>
+#include <memory>
 #include <vector>
 
 namespace Brodix {
@@ -73,6 +74,11 @@ public:
 
     static void Copy(IDesign const& source, IDesign& target, bool copyNotes);
     static void MergeDesign(IDesign& target, IDesign const& source, bool mergeNotes, bool joinSameColour);
+    // MergeDesign of every design of the list in turn (null entries are passed
+    // over), with the notes joined once at the end, so that many designs cost
+    // time linear in their notes.
+    static void MergeDesigns(IDesign& target, std::vector<std::shared_ptr<IDesign>> const& sources, bool mergeNotes,
+                             bool joinSameColour);
     static void Offset(IDesign& design, int dx, int dy);
 
     template <typename OutputIterator>

@@ -75,17 +75,13 @@ void CBaseReadWrite::CalculateRelativeRect()
         Widen(m_relativeRect, set->GetRect());
 }
 
-void CBaseReadWrite::AddStitchToDesign(IDesign& design, CStitch const& record, std::span<int const> colours,
-                                       CAbsStitch& current, bool addJumps)
+namespace {
+
+// One record into design content; colourOf gives the thread of a colour index.
+template <typename ColourOf>
+void AddRecordToDesign(IDesign& design, CStitch const& record, CAbsStitch& current, bool addJumps,
+                       ColourOf&& colourOf)
 {
-    auto colourOf = [&](int index) {
-        ColourData colour;
-        unsigned const rgb = index >= 0 && static_cast<std::size_t>(index) < colours.size()
-                                 ? static_cast<unsigned>(colours[static_cast<std::size_t>(index)])
-                                 : 0;
-        CStitches::GetNearestColourData(colour, rgb, m_colourType);
-        return colour;
-    };
     if (design.GetStitchCount() == 0)
         design.AddColourStitch(colourOf(current.colourIndex), current.position, false);
 
@@ -116,6 +112,31 @@ void CBaseReadWrite::AddStitchToDesign(IDesign& design, CStitch const& record, s
     }
 }
 
+} // namespace
+
+void CBaseReadWrite::AddStitchToDesign(IDesign& design, CStitch const& record, std::span<int const> colours,
+                                       CAbsStitch& current, bool addJumps)
+{
+    AddRecordToDesign(design, record, current, addJumps, [&](int index) {
+        ColourData colour;
+        unsigned const rgb = index >= 0 && static_cast<std::size_t>(index) < colours.size()
+                                 ? static_cast<unsigned>(colours[static_cast<std::size_t>(index)])
+                                 : 0;
+        CStitches::GetNearestColourData(colour, rgb, m_colourType);
+        return colour;
+    });
+}
+
+void CBaseReadWrite::AddStitchToDesign(IDesign& design, CStitch const& record, std::span<ColourData const> threads,
+                                       CAbsStitch& current, bool addJumps)
+{
+    AddRecordToDesign(design, record, current, addJumps, [&](int index) {
+        return index >= 0 && static_cast<std::size_t>(index) < threads.size()
+                   ? threads[static_cast<std::size_t>(index)]
+                   : ColourData::Default();
+    });
+}
+
 void CBaseReadWrite::AddOutputDesign(IDesign const& design)
 {
     m_designs.push_back(CopyOf(design));
@@ -139,8 +160,7 @@ void CBaseReadWrite::CenterDesigns()
 
 void CBaseReadWrite::GetDesign(IDesign& out) const
 {
-    for (auto const& design : m_designs)
-        CSimpleDesign::MergeDesign(out, *design, true, false);
+    CSimpleDesign::MergeDesigns(out, m_designs, true, false);
 }
 
 void CBaseReadWrite::GetDesigns(DesignList& out) const

@@ -49,6 +49,10 @@ public:
     // index (an index beyond it gives black).
     void AddStitchToDesign(IDesign& design, CStitch const& record, std::span<int const> colours,
                            Brodix::CAbsStitch& current, bool addJumps);
+    // As above with the whole thread of each colour index, taken as it is (an
+    // index beyond it gives the default thread).
+    void AddStitchToDesign(IDesign& design, CStitch const& record, std::span<Brodix::ColourData const> threads,
+                           Brodix::CAbsStitch& current, bool addJumps);
     void AddOutputDesign(IDesign const& design);
     void OffsetDesigns(int dx, int dy);
     // Moves all designs together so that their common box is centred on (0, 0).

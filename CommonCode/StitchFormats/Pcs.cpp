@@ -111,7 +111,7 @@ int CStitches::DravoLoad(IArchiverStream& stream, ICharEncoding* encoding)
     bool nothingRead = true;
 
     uint8_t record[kRecordSize];
-    while (remaining > 0 && ValidateStitchCount(records.GetCount())
+    while (remaining > 0 && ValidateStitchCount(records.GetCount()) && !records.HasOverflowed()
            && stream.Read(record, kRecordSize) == kRecordSize) {
         if (record[8] == kColourChangeKind) {
             if (!hasColourTable)

@@ -131,7 +131,7 @@ int CardDataDecoder::ReadHeader()
 
 int CardDataDecoder::DecodeCodes()
 {
-    while (CStitches::ValidateStitchCount(m_array.GetCount())) {
+    while (CStitches::ValidateStitchCount(m_array.GetCount()) && !m_array.HasOverflowed()) {
         unsigned char code = 0;
         if (!ReadByte(m_stream, code))
             break;
@@ -319,7 +319,7 @@ std::pair<int, int> ReadCardData(Brodix::IArchiverStream& stream, CStitchBuildin
         status = decoder.DecodeCodes();
     if (status != CStitches::kStatusOk)
         return {status, array->GetCount()};
-    if (!decoder.Started() || !CStitches::ValidateStitchCount(array->GetCount()))
+    if (!decoder.Started() || !CStitches::ValidateStitchCount(array->GetCount()) || array->HasOverflowed())
         return {kStatusNoStitches, array->GetCount()};
     return {CStitches::kStatusOk, array->GetCount()};
 }

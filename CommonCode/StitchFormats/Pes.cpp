@@ -5,6 +5,7 @@
 #include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/Palettes.h"
 #include "StitchFormats/Pec.h"
+#include "StitchFormats/PesThreads.h"
 #include "StitchFormats/StitchBuildingArray.h"
 #include <algorithm>
 #include <climits>
@@ -154,6 +155,7 @@ private:
     void BuildDesigns(Brodix::StitchFormats::ICharEncoding* encoding);
     void MoveToHoopPosition(int index, CAbsStitch& current);
     void Place(int index, CSimpleDesign& design) const;
+    void TakeDesignerThreads();
 
     CPESReadWrite& m_owner;
     Brodix::IArchiverStream& m_stream;
@@ -166,6 +168,8 @@ private:
     std::vector<RectI> m_hoopRects;
     std::unique_ptr<Block[]> m_blocks;
     std::vector<int> m_colours;
+    // The designer's threads, one per colour, when the PES section lists them.
+    std::vector<Brodix::ColourData> m_threads;
     int m_lastColourIndex = -1;
     bool m_multiPosition = false;
 };
@@ -205,8 +209,9 @@ int PESLoad::ReadBlock(int index, unsigned long& position)
 
     m_stream.SetPos(position + kStitchSectionOffset);
     CStitchBuildingArray decoded;
-    int const status =
-        ReadCardData(m_stream, &decoded, m_rotated, reinterpret_cast<char*>(colourList), false).first;
+    int const status = ReadCardData(m_stream, &decoded, m_rotated, reinterpret_cast<char*>(colourList),
+                                    m_header.ReadsOnlyPecSection())
+                           .first;
 
     if (m_hoopType == kHoopTypeTwoPositions && index < kTwoPositionBlocks) {
         // The second block of the two-position hoop is stitched turned around.
@@ -296,6 +301,8 @@ void PESLoad::MoveToHoopPosition(int index, CAbsStitch& current)
 
 void PESLoad::Place(int index, CSimpleDesign& design) const
 {
+    if (m_header.ReadsOnlyPecSection())
+        return;   // placed as a PEC file is
     if (m_blockCount == 1) {
         // A single block is centred on its announced extent.
         bool const industrial = m_header.IsIndustrialMachine();
@@ -325,7 +332,10 @@ void PESLoad::BuildDesigns(Brodix::StitchFormats::ICharEncoding* encoding)
             CStitch record = records[k];
             if (turn)
                 TurnHalfway(record);
-            m_owner.AddStitchToDesign(design, record, m_colours, current, false);
+            if (m_threads.empty())
+                m_owner.AddStitchToDesign(design, record, m_colours, current, false);
+            else
+                m_owner.AddStitchToDesign(design, record, m_threads, current, false);
         }
         Place(i, design);
         if (encoding != nullptr)
@@ -334,6 +344,18 @@ void PESLoad::BuildDesigns(Brodix::StitchFormats::ICharEncoding* encoding)
     }
     if (m_multiPosition)
         m_owner.CenterDesigns();
+}
+
+// A thread table that does not list one thread per colour cannot say which
+// thread is which, so the palette colours stay.
+void PESLoad::TakeDesignerThreads()
+{
+    std::optional<std::vector<PESThread>> const threads = ReadPESThreads(m_stream);
+    if (!threads || threads->empty() || threads->size() != m_colours.size())
+        return;
+    m_threads.reserve(threads->size());
+    for (PESThread const& thread : *threads)
+        m_threads.push_back(PESThreadColour(thread));
 }
 
 int PESLoad::Run(Brodix::StitchFormats::ICharEncoding* encoding)
@@ -350,11 +372,18 @@ int PESLoad::Run(Brodix::StitchFormats::ICharEncoding* encoding)
         return kStatusRefused;
 
     m_blocks = std::make_unique<Block[]>(static_cast<std::size_t>(m_blockCount));
+    // The record limit holds for the whole file, as in every other reader,
+    // not only for each of up to 65,535 blocks.
+    long long records = 0;
     for (int i = 0; i < m_blockCount; ++i) {
         status = ReadBlock(i, position);
         if (status != kStatusOk)
             return status;
+        records += m_blocks[i].records.GetCount();
+        if (records > CStitches::kMaxStitchCount)
+            return kStatusRefused;
     }
+    TakeDesignerThreads();
     BuildDesigns(encoding);
     return kStatusOk;
 }
@@ -379,7 +408,11 @@ int CPESReadWrite::BrotherPESLoad(IArchiverStream& stream, ICharEncoding* encodi
     stream.Read(magic, kMagicSize);
     stream.SetPos(0);
     // Only the four digits after the first four bytes select the header.
-    std::unique_ptr<BasePESHeader> header = CreatePESHeader(std::atoi(magic + kVersionDigitsOffset));
+    int const version = std::atoi(magic + kVersionDigitsOffset);
+    std::unique_ptr<BasePESHeader> header = CreatePESHeader(version);
+    // A newer version still carries a complete PEC section.
+    if (header == nullptr)
+        header = CreateNewerPESHeader(version);
     if (header == nullptr)
         return kStatusUnknownVersion;
     header->SetDefaults();

@@ -18,6 +18,9 @@ public:
                            std::wstring* wideArgument) override;
 
     // 0, 2 (unknown version, or several blocks on a single-position hoop), 4 or 5.
+    // A version newer than every known header is read from its PEC section
+    // alone (5 when its offset leads to none). Colours are the designer's
+    // threads where the PES section lists one per colour, else the palette's.
     [[nodiscard]] int BrotherPESLoad(IArchiverStream& stream, ICharEncoding* encoding);
 
     // The hoop position rectangles (tenths of a millimetre) of the header's hoop

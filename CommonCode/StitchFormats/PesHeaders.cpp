@@ -714,3 +714,51 @@ std::unique_ptr<BasePESHeader> CreatePESHeader(int version)
     default: return nullptr;
     }
 }
+
+// ---- PESNewerHeader ----
+
+namespace {
+constexpr std::size_t kNewerFixedSize = 12;   // magic and the PEC section offset
+constexpr char kPecSectionLabel[] = "LA:";
+constexpr std::size_t kPecSectionLabelSize = 3;
+} // namespace
+
+void PESNewerHeader::SetDefaults()
+{
+    m_fixed.fill(0);
+}
+
+void PESNewerHeader::GetHoop(int& width, int& height, bool& rotated) const
+{
+    width = 0;
+    height = 0;
+    rotated = false;
+}
+
+bool PESNewerHeader::LoadFromFile(Brodix::IArchiverStream& stream)
+{
+    if (!ReadFixed(stream, 0, kNewerFixedSize))
+        return false;
+    unsigned long const section = GetCardDataPos();
+    if (section > stream.GetSize())
+        return false;
+    char label[kPecSectionLabelSize] = {};
+    stream.SetPos(section);
+    bool const isPec = ReadExactly(stream, label, sizeof label) &&
+                       std::memcmp(label, kPecSectionLabel, kPecSectionLabelSize) == 0;
+    stream.SetPos(kNewerFixedSize);
+    return isPec;
+}
+
+void PESNewerHeader::GetDimensions(int& width, int& height) const
+{
+    bool rotated = false;
+    GetHoop(width, height, rotated);
+}
+
+std::unique_ptr<BasePESHeader> CreateNewerPESHeader(int version)
+{
+    if (version <= kNewestKnownPESVersion)
+        return nullptr;
+    return std::make_unique<PESNewerHeader>(version);
+}

@@ -32,6 +32,9 @@ public:
     virtual void CopyNotes(char* buffer, int size) const;
     virtual void GetCustomHoop(int& gridWidth, int& gridHeight, int& cellWidth, int& cellHeight) const;
     virtual bool Requires180Rotate() const { return false; }
+    // True for a version whose PES section is not read: the design comes from
+    // the PEC section alone, placed as a PEC file is.
+    virtual bool ReadsOnlyPecSection() const { return false; }
 
 protected:
     static constexpr std::size_t kMagicSize = 8;
@@ -223,9 +226,31 @@ private:
     PES9_Data m_data;
 };
 
+// A version newer than every layout above. Only the magic and the offset of
+// the PEC section are read; loading fails unless that offset leads to a PEC
+// section (its "LA:" label).
+class PESNewerHeader : public BasePESHeader {
+public:
+    explicit PESNewerHeader(int version) : m_version(version) { PESNewerHeader::SetDefaults(); }
+    void SetDefaults() override;
+    int GetVersion() const override { return m_version; }
+    void GetHoop(int& width, int& height, bool& rotated) const override;
+    bool LoadFromFile(Brodix::IArchiverStream& stream) override;
+    void GetDimensions(int& width, int& height) const override;
+    bool ReadsOnlyPecSection() const override { return true; }
+
+private:
+    int m_version;
+};
+
+// The newest version whose header layout is known.
+inline constexpr int kNewestKnownPESVersion = 93;
+
 // Reads one text field: a length byte (0 absent, 255 a 16-bit length follows)
 // then the text. False when the stream holds less than announced.
 bool ReadPESTextField(Brodix::IArchiverStream& stream, PESTextField& field);
 
 // The header class for a version number, or null for a version no class reads.
 std::unique_ptr<BasePESHeader> CreatePESHeader(int version);
+// A PESNewerHeader for a version after kNewestKnownPESVersion, else null.
+std::unique_ptr<BasePESHeader> CreateNewerPESHeader(int version);

@@ -3,6 +3,7 @@
 #include "StitchFormats/StitchBuildingArray.h"
 #include "StitchFormats/MoveSplitting.h"
 #include <algorithm>
+#include <cstring>
 
 void CStitchBuildingArray::SetSize(int capacity, int growBy)
 {
@@ -14,31 +15,50 @@ void CStitchBuildingArray::SetSize(int capacity, int growBy)
     m_count = 0;
 }
 
+void CStitchBuildingArray::Resize() { Grow(m_capacity + 1); }
+
 // Grows by the growth step, or by half the capacity once that is more, so that
-// filling the array stays linear in its length.
-void CStitchBuildingArray::Resize()
+// filling the array stays linear in its length; a run needing more gets it at once.
+void CStitchBuildingArray::Grow(long long needed)
 {
     long long const growth = std::max<long long>(m_growthStep, m_capacity / 2);
-    int const capacity = static_cast<int>(std::min<long long>(m_capacity + growth, kMaxRecords));
+    int const capacity = static_cast<int>(std::min<long long>(std::max(needed, m_capacity + growth), kMaxRecords));
     auto records = std::make_unique<CStitch[]>(static_cast<std::size_t>(capacity));
     std::copy(m_records.get(), m_records.get() + m_count, records.get());
     m_records = std::move(records);
     m_capacity = capacity;
 }
 
-bool CStitchBuildingArray::Add(CStitch const& stitch)
+bool CStitchBuildingArray::Reserve(long long count)
 {
     if (!m_records)
         SetSize(m_growthStep, m_growthStep);
-    if (m_count >= m_capacity && m_capacity < kMaxRecords)
-        Resize();
-    if (m_count >= m_capacity) {
+    long long const needed = m_count + count;
+    if (needed > kMaxRecords)
+        return false;
+    if (m_capacity < needed)
+        Grow(needed);
+    return true;
+}
+
+bool CStitchBuildingArray::AddRun(CStitch const& stitch, long long count)
+{
+    if (!Reserve(count)) {
         m_overflowed = true;
         return false;
     }
-    m_records[m_count++] = stitch;
+    // Filled by doubling copies: a run of a hundred thousand jumps takes
+    // seventeen copies rather than as many stores, which counts under fuzzing.
+    CStitch* const run = m_records.get() + m_count;
+    if (count > 0)
+        run[0] = stitch;
+    for (long long done = 1; done < count; done *= 2)
+        std::memcpy(run + done, run, static_cast<std::size_t>(std::min(done, count - done)) * sizeof(CStitch));
+    m_count += static_cast<int>(count);
     return true;
 }
+
+bool CStitchBuildingArray::Add(CStitch const& stitch) { return AddRun(stitch, 1); }
 
 void CStitchBuildingArray::AddLongStitch(int x1, int y1, int x2, int y2, double maxStep, uint8_t lastFlags,
                                          bool addIfNoMove)
@@ -51,10 +71,10 @@ void CStitchBuildingArray::AddLongStitch(int x1, int y1, int x2, int y2, double 
     if (!(maxStep >= 1.0))
         return;
     Brodix::StitchFormats::MoveSteps const split = Brodix::StitchFormats::SplitMove(x1, y1, x2, y2, maxStep);
-    // Once the array is full the rest of a hostile move is not worth walking.
-    for (long long i = 0; i < split.count; ++i)
-        if (!Add(CStitch{STITCH_JUMP, static_cast<int8_t>(split.stepX), static_cast<int8_t>(split.stepY)}))
-            return;
+    // A hostile move of millions of steps is refused before it is walked;
+    // one that fits is added as a single run.
+    if (!AddRun(CStitch{STITCH_JUMP, static_cast<int8_t>(split.stepX), static_cast<int8_t>(split.stepY)}, split.count))
+        return;
     long long rx = split.restX;
     long long ry = split.restY;
     if (split.RestMergeable()) {

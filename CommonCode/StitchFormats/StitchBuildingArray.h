@@ -23,6 +23,8 @@ public:
     bool Add(CStitch const& stitch);
     // Appends the move from (x1, y1) to (x2, y2) as jumps of at most maxStep
     // units and a last record of kind lastFlags; see the .cpp for the rest rule.
+    // A move with more steps than there is room for adds nothing and counts
+    // as an overflow.
     void AddLongStitch(int x1, int y1, int x2, int y2, double maxStep, uint8_t lastFlags, bool addIfNoMove);
     // Sum of the steps of all stitch and jump records.
     void GetNeedlePosition(int* x, int* y) const;
@@ -43,10 +45,16 @@ public:
     CStitch const* GetStitches() const { return m_records.get(); }
     CStitch const& operator[](int index) const { return m_records[index]; }
     CStitch& operator[](int index) { return m_records[index]; }
-    // True once a record had to be dropped at kMaxRecords.
+    // True once a record or a move had to be dropped for want of room below kMaxRecords.
     [[nodiscard]] bool HasOverflowed() const { return m_overflowed; }
 
 private:
+    void Grow(long long needed);
+    // Makes room for count more records; false when they would pass kMaxRecords.
+    bool Reserve(long long count);
+    // Appends count copies of one record; false (nothing added) without room for all.
+    bool AddRun(CStitch const& stitch, long long count);
+
     std::unique_ptr<CStitch[]> m_records;
     int m_count = 0;
     int m_capacity = 0;

@@ -49,10 +49,12 @@ enum EColourRulesType { OldColourRules = 0, NewColourRules = 1 };
 void ConvertStitchesForColourRules(IDesign& design, EColourRulesType rules);
 
 // What a file's header says beyond the design, as (label, value) pairs for
-// people: for PES the version, the hoop and the number of hoop positions;
+// people: for PES the version, the hoop and the number of hoop positions (or,
+// for a version newer than the reader knows, that its PES section was not
+// read) and, given the design loaded from it, where its colours came from;
 // nothing for other formats or a header that cannot be read. The stream is
 // left where it was.
 using HeaderDetails = std::vector<std::pair<std::string, std::string>>;
-HeaderDetails DescribeHeader(IArchiverStream& stream, Format format);
+HeaderDetails DescribeHeader(IArchiverStream& stream, Format format, IDesign const* loaded = nullptr);
 
 } // namespace Brodix::StitchFormats

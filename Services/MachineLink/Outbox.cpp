@@ -3,6 +3,7 @@
 #include "Fundamentals/Vendor.h"
 #include "Platform/FileManager.h"
 #include "SendToMachineContract/SendToMachineContract.h"
+#include <cerrno>
 #include <cstdio>
 
 namespace Brodix::MachineLink {
@@ -36,9 +37,42 @@ std::string Quoted(std::string const& text)
     return quoted + "\"";
 }
 
-Delivery Refused(std::string const& name, std::string const& reason)
+Delivery Refused(std::string const& name, std::string const& reason, std::string const& detail = {})
 {
-    return {false, {}, "refused " + Quoted(name) + ": " + reason};
+    std::string const logged = detail.empty() ? reason : reason + " (" + detail + ")";
+    return {false, {}, "refused " + Quoted(name) + ": " + logged, reason};
+}
+
+std::optional<std::string> FolderProblem(Platform::FolderState state)
+{
+    switch (state) {
+    case Platform::FolderState::Writable:
+        return std::nullopt;
+    case Platform::FolderState::Missing:
+    case Platform::FolderState::NotAFolder:
+        return kOutboxMissingReason;
+    case Platform::FolderState::ReadOnly:
+        return kOutboxReadOnlyReason;
+    }
+    return kOutboxMissingReason;
+}
+
+std::string WriteFailureReason(int errorNumber)
+{
+    switch (errorNumber) {
+    case EROFS:
+    case EACCES:
+    case EPERM:
+        return kOutboxReadOnlyReason;
+    case ENOSPC:
+    case EDQUOT:
+        return kOutboxFullReason;
+    case ENOENT:
+    case ENOTDIR:
+        return kOutboxMissingReason;
+    default:
+        return "the design could not be written";
+    }
 }
 
 // The payload is accepted when it loads as the sender's loader loads VP3.
@@ -48,6 +82,11 @@ bool Vp3ReaderAccepts(Platform::PropertyData const& payload)
 }
 
 } // namespace
+
+std::optional<std::string> OutboxProblem(std::string const& folder)
+{
+    return FolderProblem(Platform::CheckFolder(folder));
+}
 
 std::string DefaultOutboxFolder()
 {
@@ -110,26 +149,31 @@ Delivery Outbox::Deliver(std::optional<Platform::PropertyDictionary> const& user
     if (payload.size() > kMaxPayloadBytes)
         return Refused(name, "design data over " + std::to_string(kMaxPayloadBytes) + " bytes");
     if (!Vp3ReaderAccepts(payload))
-        return Refused(name, "not a readable VP3 design");
+        return Refused(name, kNotVp3Reason);
 
     bool const express = *kind == kExpressSend;
     std::string const folder = express ? m_folder + "/" + kExpressFolder : m_folder;
-    if (!Platform::CreateDirectories(folder))
-        return Refused(name, "cannot create " + Quoted(folder));
+    if (auto const problem = OutboxProblem(m_folder))
+        return Refused(name, *problem, Quoted(m_folder));
+    if (express)
+        if (auto const problem = FolderProblem(Platform::CreateFolderIfParentExists(folder)))
+            return Refused(name, *problem, Quoted(folder));
     for (unsigned copy = 1; copy <= kMaxCopies; ++copy) {
         std::string const fileName = OutboxFileName(name, copy);
         std::string error;
-        switch (Platform::CreateFileAtomically(folder, fileName, payload, &error)) {
+        int errorNumber = 0;
+        switch (Platform::CreateFileAtomically(folder, fileName, payload, &error, &errorNumber)) {
         case Platform::CreateFileResult::Created: {
             std::string const path = folder + "/" + fileName;
             return {true, path,
                     "wrote " + Quoted(path) + " (" + std::to_string(payload.size()) + " bytes, " +
-                        (express ? "express" : "normal") + ") from " + Quoted(name)};
+                        (express ? "express" : "normal") + ") from " + Quoted(name),
+                    {}};
         }
         case Platform::CreateFileResult::AlreadyExists:
             continue;
         case Platform::CreateFileResult::Failed:
-            return Refused(name, "cannot write " + Quoted(folder + "/" + fileName) + ": " + error);
+            return Refused(name, WriteFailureReason(errorNumber), Quoted(folder + "/" + fileName) + ": " + error);
         }
     }
     return Refused(name, "no free file name");

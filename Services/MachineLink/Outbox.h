@@ -18,7 +18,16 @@ struct Delivery {
     bool written = false;
     std::string path;      // the file written, when written
     std::string logLine;   // one line, no newline, names escaped
+    std::string reason;    // why it was refused: one short sentence for the sender
 };
+
+inline constexpr char kOutboxMissingReason[] = "the outbox is missing (is the stick mounted?)";
+inline constexpr char kOutboxReadOnlyReason[] = "the outbox is read-only";
+inline constexpr char kOutboxFullReason[] = "the outbox is full";
+inline constexpr char kNotVp3Reason[] = "not a VP3 design";
+
+// Why designs cannot go into the folder now, or nothing when they can.
+std::optional<std::string> OutboxProblem(std::string const& folder);
 
 class Outbox {
 public:
@@ -28,7 +37,9 @@ public:
     // Writes the design that a "QelSendToMachineNotification" carries, or
     // refuses it: a malformed notification (nothing), a missing or unsafe
     // file name, an unknown send kind, a payload that is too large or that
-    // our VP3 reader rejects. Never overwrites: " (2)", " (3)", ... are added.
+    // our VP3 reader rejects, an outbox folder that is gone or read-only.
+    // Creates the express folder inside the outbox, never the outbox itself.
+    // Never overwrites: " (2)", " (3)", ... are added.
     Delivery Deliver(std::optional<Platform::PropertyDictionary> const& userInfo) const;
 
 private:

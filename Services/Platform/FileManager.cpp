@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <linux/limits.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace Brodix::Platform {
@@ -105,10 +106,35 @@ bool CreateDirectories(std::string const& path)
     return fs::is_directory(path, ignored);
 }
 
-CreateFileResult CreateFileAtomically(std::string const& folder, std::string const& name,
-                                      std::vector<unsigned char> const& bytes, std::string* error)
+FolderState CheckFolder(std::string const& path)
 {
-    switch (WriteFileAtomically(folder, name, bytes, ExistingFile::Keep, error)) {
+    struct stat status{};
+    if (::stat(path.c_str(), &status) != 0)
+        return errno == ENOTDIR ? FolderState::NotAFolder : FolderState::Missing;
+    if (!S_ISDIR(status.st_mode))
+        return FolderState::NotAFolder;
+    struct statvfs mount{};
+    bool const readOnlyMount = ::statvfs(path.c_str(), &mount) == 0 && (mount.f_flag & ST_RDONLY) != 0;
+    bool const noWriteBit = (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    if (readOnlyMount || noWriteBit || ::access(path.c_str(), W_OK | X_OK) != 0)
+        return FolderState::ReadOnly;
+    return FolderState::Writable;
+}
+
+FolderState CreateFolderIfParentExists(std::string const& path)
+{
+    // EEXIST leaves the judgement to CheckFolder; a missing parent is ENOENT.
+    if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST)
+        return errno == EROFS || errno == EACCES || errno == EPERM ? FolderState::ReadOnly
+                                                                   : CheckFolder(path);
+    return CheckFolder(path);
+}
+
+CreateFileResult CreateFileAtomically(std::string const& folder, std::string const& name,
+                                      std::vector<unsigned char> const& bytes, std::string* error,
+                                      int* errorNumber)
+{
+    switch (WriteFileAtomically(folder, name, bytes, ExistingFile::Keep, error, errorNumber)) {
     case AtomicWriteResult::Written: return CreateFileResult::Created;
     case AtomicWriteResult::AlreadyExists: return CreateFileResult::AlreadyExists;
     case AtomicWriteResult::Failed: break;

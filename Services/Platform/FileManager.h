@@ -29,6 +29,18 @@ std::string UserDataFolder();
 // Creates the folder and any missing parents; true when it exists afterwards.
 bool CreateDirectories(std::string const& path);
 
+enum class FolderState { Writable, Missing, NotAFolder, ReadOnly };
+
+// Whether new files can go into the folder. A folder on a read-only mount, or
+// one without any write permission bit, counts as read-only even for root,
+// who would otherwise write past the mode the user set.
+FolderState CheckFolder(std::string const& path);
+
+// Creates the last component of path only, never its parents: a folder on a
+// stick that is not mounted must not appear on the local disk instead.
+// Writable when the folder exists (or was made) and takes new files.
+FolderState CreateFolderIfParentExists(std::string const& path);
+
 enum class CreateFileResult { Created, AlreadyExists, Failed };
 
 // Writes bytes to folder/name so that the name appears only once the file is
@@ -36,6 +48,7 @@ enum class CreateFileResult { Created, AlreadyExists, Failed };
 // then moved), and never replaces a file that already has that name. name must
 // be a single path component. On failure, *error says why.
 CreateFileResult CreateFileAtomically(std::string const& folder, std::string const& name,
-                                      std::vector<unsigned char> const& bytes, std::string* error);
+                                      std::vector<unsigned char> const& bytes, std::string* error,
+                                      int* errorNumber = nullptr);
 
 } // namespace Brodix::Platform

@@ -21,6 +21,8 @@ class ProgressDisplay {
 public:
     virtual ~ProgressDisplay() = default;
     virtual void Show(std::string const& text, unsigned long done, unsigned long total, bool finished) = 0;
+    // The final text, once, after the last Show.
+    virtual void Finish(std::string const& text) { Brodix::Platform::WriteStandardErrorLine(text); }
 };
 
 namespace {
@@ -29,9 +31,16 @@ class TerminalDisplay : public ProgressDisplay {
 public:
     void Show(std::string const& text, unsigned long done, unsigned long total, bool finished) override
     {
-        Brodix::Platform::RedrawStandardErrorLine(ProgressLine(text, done, total, kBarWidth));
+        std::string const line = ProgressLine(text, done, total, kBarWidth);
+        Brodix::Platform::RedrawStandardErrorLine(CutToColumns(line, Brodix::Platform::StandardErrorColumns()));
         if (finished)
             Brodix::Platform::FinishStandardErrorLine();
+    }
+    // The progress line gives way to the summary, which is never cut.
+    void Finish(std::string const& text) override
+    {
+        Brodix::Platform::RedrawStandardErrorLine(text);
+        Brodix::Platform::FinishStandardErrorLine();
     }
 };
 
@@ -53,8 +62,22 @@ public:
             m_notification.reset();
     }
 
+    void Finish(std::string const& text) override
+    {
+        ProgressDisplay::Finish(text);
+        if (m_notification)
+            m_notification->Show(kSummary, text, 100, kFinishedExpiryMilliseconds);
+    }
+
 private:
     std::unique_ptr<Brodix::Platform::DesktopNotification> m_notification;
+};
+
+// No terminal and no notification server: the final text still goes to
+// standard error, where the desktop's journal keeps it.
+class LogDisplay : public ProgressDisplay {
+public:
+    void Show(std::string const&, unsigned long, unsigned long, bool) override {}
 };
 
 std::unique_ptr<ProgressDisplay> ChooseDisplay()
@@ -63,7 +86,7 @@ std::unique_ptr<ProgressDisplay> ChooseDisplay()
         return std::make_unique<TerminalDisplay>();
     if (auto notification = Brodix::Platform::DesktopNotification::Connect(kApplicationName))
         return std::make_unique<NotificationDisplay>(std::move(notification));
-    return nullptr;
+    return std::make_unique<LogDisplay>();
 }
 
 } // namespace
@@ -82,6 +105,22 @@ std::string ProgressLine(std::string const& text, unsigned long done, unsigned l
     return line;
 }
 
+std::string CutToColumns(std::string const& line, unsigned columns)
+{
+    std::string cut;
+    unsigned used = 0;
+    for (std::size_t i = 0; i < line.size();) {
+        auto const lead = static_cast<unsigned char>(line[i]);
+        std::size_t const length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        if (used == columns)
+            break;
+        cut += line.substr(i, length);
+        ++used;
+        i += length;
+    }
+    return cut;
+}
+
 QelProgressWindow::QelProgressWindow(unsigned long numberOfSteps, std::unique_ptr<ProgressDisplay> display)
     : m_numberOfSteps(numberOfSteps), m_display(std::move(display))
 {
@@ -95,7 +134,10 @@ void QelProgressWindow::startProcessingBlock(Block const& block, unsigned long n
     window.Show(false);
     if (block)
         block(window);
-    window.Show(true);
+    if (window.m_finalText.empty())
+        window.Show(true);
+    else if (window.m_display)
+        window.m_display->Finish(window.m_finalText);
 }
 
 void QelProgressWindow::setInfoText(std::string const& text)

@@ -35,6 +35,9 @@ public:
     void setInfoText(std::string const& text);
     // Advances the bar by one step (never past the last).
     void stepIt();
+    // What the window says when the block has returned, in place of the bar:
+    // the last terminal line, the final text of the notification.
+    void setFinalText(std::string const& text) { m_finalText = text; }
 
     std::string const& infoText() const { return m_infoText; }
     unsigned long stepsDone() const { return m_stepsDone; }
@@ -49,6 +52,7 @@ private:
     void Show(bool finished);
 
     std::string m_infoText;
+    std::string m_finalText;
     unsigned long m_stepsDone = 0;
     unsigned long m_numberOfSteps = 0;
     std::unique_ptr<ProgressDisplay> m_display;
@@ -57,5 +61,9 @@ private:
 // The terminal line for a state: a bar of width cells, the count and the text,
 // such as "[#####-----] 1/2 Sending rose.pes".
 std::string ProgressLine(std::string const& text, unsigned long done, unsigned long total, unsigned width);
+
+// The line cut to at most columns characters (UTF-8 sequences kept whole), so
+// that a long file name never wraps the redrawn line onto a second one.
+std::string CutToColumns(std::string const& line, unsigned columns);
 
 } // namespace QelUIFramework

@@ -24,27 +24,52 @@ std::optional<std::vector<std::string>> MainBundleSendFileTypes()
     return MainBundleSendFileTypes(Platform::Bundle::Main());
 }
 
+std::vector<SelectedItem> SortPasteboard(Platform::Pasteboard const& pasteboard,
+                                         std::optional<std::vector<std::string>> const& acceptedTypes,
+                                         Platform::Bundle const& bundle)
+{
+    std::vector<SelectedItem> result;
+    for (Platform::PasteboardItem const& item : pasteboard.pasteboardItems()) {
+        auto const text = item.stringForType(Platform::kFileURLPasteboardType);
+        auto const url = text ? Platform::URL::URLWithString(*text) : std::nullopt;
+        SelectedItem& selected = result.emplace_back();
+        selected.name = text ? *text : std::string();
+        if (!url || !url->isFileURL()) {
+            selected.reason = kNotALocalFileReason;
+            continue;
+        }
+        selected.name = url->lastPathComponent();
+        // Existence first: a missing file has no type to tell, and the user
+        // should hear "not found" rather than "not a design file".
+        bool isDirectory = false;
+        if (!Platform::FileExistsAtPath(url->path(), &isDirectory)) {
+            selected.reason = kNotFoundReason;
+            continue;
+        }
+        if (isDirectory) {
+            selected.reason = kFolderReason;
+            continue;
+        }
+        auto const type = url->typeIdentifier(bundle);
+        // String equality only: a type that merely conforms does not pass.
+        if (!type ||
+            (acceptedTypes && std::find(acceptedTypes->begin(), acceptedTypes->end(), *type) == acceptedTypes->end())) {
+            selected.reason = kNotADesignFileReason;
+            continue;
+        }
+        selected.url = *url;
+    }
+    return result;
+}
+
 std::vector<Platform::URL> PboardToPaths(Platform::Pasteboard const& pasteboard,
                                          std::optional<std::vector<std::string>> const& acceptedTypes,
                                          Platform::Bundle const& bundle)
 {
     std::vector<Platform::URL> result;
-    for (Platform::PasteboardItem const& item : pasteboard.pasteboardItems()) {
-        auto const text = item.stringForType(Platform::kFileURLPasteboardType);
-        auto const url = text ? Platform::URL::URLWithString(*text) : std::nullopt;
-        if (!url || !url->isFileURL())
-            continue;
-        auto const type = url->typeIdentifier(bundle);
-        if (!type)
-            continue;
-        // String equality only: a type that merely conforms does not pass.
-        if (acceptedTypes && std::find(acceptedTypes->begin(), acceptedTypes->end(), *type) == acceptedTypes->end())
-            continue;
-        bool isDirectory = false;
-        if (!Platform::FileExistsAtPath(url->path(), &isDirectory) || isDirectory)
-            continue;
-        result.push_back(*url);
-    }
+    for (SelectedItem& item : SortPasteboard(pasteboard, acceptedTypes, bundle))
+        if (item.url)
+            result.push_back(std::move(*item.url));
     return result;
 }
 

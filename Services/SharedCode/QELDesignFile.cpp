@@ -30,16 +30,35 @@ QELDesignFile::QELDesignFile(Platform::URL const& url)
     auto const type = url.typeIdentifier();
     if (!type) {
         setIsValid(false);
+        m_loadProblem = kNoTypeProblem;
         return;
     }
     m_url = url;
     auto const data = Platform::ReadFileContents(url.path(), kMaxDesignFileBytes);
     setIsValid(loadData(data ? &*data : nullptr, &*type));
+    if (!isValid())
+        m_loadProblem = data ? kNotReadableDesignProblem : kCannotReadProblem;
 }
 
 QELDesignFile::QELDesignFile(std::vector<unsigned char> const* data, std::string const* type)
 {
     setIsValid(loadData(data, type));
+    if (!isValid())
+        m_loadProblem = kNotReadableDesignProblem;
+}
+
+bool QELDesignFile::hasStitchesToSew() const
+{
+    if (!m_design)
+        return false;
+    std::unique_ptr<IIterator<CAbsStitch const>, void (*)(IIterator<CAbsStitch const>*)> reader(
+        static_cast<IDesign const&>(*m_design).GetStitchReader(), &IIterator<CAbsStitch const>::Releaser);
+    if (!reader)
+        return false;
+    for (reader->First(); !reader->IsDone(); reader->Next())
+        if (reader->GetCurrentItem().type == CAbsStitch::Normal)
+            return true;
+    return false;
 }
 
 bool QELDesignFile::loadData(std::vector<unsigned char> const* data, std::string const* type)
@@ -61,7 +80,7 @@ bool QELDesignFile::loadData(std::vector<unsigned char> const* data, std::string
     return true;
 }
 
-void QELDesignFile::sendToMachine(bool express)
+bool QELDesignFile::sendToMachine(bool express)
 {
     Vp3Lib::CVP3ReadWrite writer;
     void* buffer = nullptr;
@@ -70,15 +89,15 @@ void QELDesignFile::sendToMachine(bool express)
         writer.WriteToMemory(Vp3Lib::CDesignHolder(m_design.get()), buffer, size, CommonTypes::PointI{0, 0}, true);
     std::unique_ptr<void, MallocFree> const owned(buffer);
     if (result != 0 || buffer == nullptr)
-        return;
+        return false;
     auto const* bytes = static_cast<unsigned char const*>(buffer);
     Platform::PropertyDictionary const userInfo = {
         {Contract::kDataToSendKey, Platform::PropertyData(bytes, bytes + size)},
         {Contract::kFilenameKey, m_url ? m_url->lastPathComponent() : std::string()},
         {Contract::kFileTypeKey, express ? Contract::kExpressSend : Contract::kNormalSend},
     };
-    Platform::DistributedNotificationCenter::defaultCenter().postNotification(Contract::kNotificationName, userInfo,
-                                                                              true);
+    return Platform::DistributedNotificationCenter::defaultCenter().postNotification(Contract::kNotificationName,
+                                                                                     userInfo, true);
 }
 
 } // namespace Brodix::SendService

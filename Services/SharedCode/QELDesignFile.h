@@ -33,9 +33,17 @@ public:
     bool loadData(std::vector<unsigned char> const* data, std::string const* type);
     std::shared_ptr<IDesign> innerDesign() const { return m_design; }
 
-    void sendToMachine(bool express);
-    void sendToMachine() { sendToMachine(false); }
-    void sendExpressToMachine() { sendToMachine(true); }
+    // True when the design was encoded and posted (not that it arrived).
+    bool sendToMachine(bool express);
+    bool sendToMachine() { return sendToMachine(false); }
+    bool sendExpressToMachine() { return sendToMachine(true); }
+
+    // Whether the design has at least one stitch to sew; an empty design
+    // would reach the machine as a file that sews nothing.
+    bool hasStitchesToSew() const;
+    // Why the file did not load, in a few words ("cannot be read"); empty
+    // when it loaded.
+    std::string const& loadProblem() const { return m_loadProblem; }
 
     // Editing the loaded design (QELDesignFileEditing.cpp); each does nothing without one.
     void addTrimCommands();
@@ -53,6 +61,11 @@ private:
     std::shared_ptr<IDesign> m_design;
     std::optional<Platform::URL> m_url;
     bool _isValid = false;
+    std::string m_loadProblem;
 };
+
+inline constexpr char kNoTypeProblem[] = "not a design file";
+inline constexpr char kCannotReadProblem[] = "cannot be read";
+inline constexpr char kNotReadableDesignProblem[] = "not a design that can be read";
 
 } // namespace Brodix::SendService

@@ -26,6 +26,11 @@ struct Options {
     std::optional<std::string> note;
     bool json = false;     // threads
     bool rotate = false;   // fits
+    // render and thumbnail
+    std::optional<std::string> size;
+    std::optional<std::string> background;
+    bool colourBlocks = false;   // --force above serves render too
+    bool preview = false;  // info
 };
 
 int RunInfo(Options const& options, std::ostream& out, std::ostream& err);
@@ -33,6 +38,11 @@ int RunDump(Options const& options, std::ostream& out, std::ostream& err);
 int RunConvert(Options const& options, std::ostream& out, std::ostream& err);
 int RunThreads(Options const& options, std::ostream& out, std::ostream& err);
 int RunFits(Options const& options, std::ostream& out, std::ostream& err);
+int RunRender(Options const& options, std::ostream& out, std::ostream& err);
+int RunThumbnail(Options const& options, std::ostream& out, std::ostream& err);
+
+// A picture of the design in colour for a terminal, when out is one; nothing otherwise.
+void PrintPreview(IDesign const& design, std::ostream& out);
 
 // The editing options of convert; false (with the reason on err) when one cannot be applied.
 bool ApplyEdits(Options const& options, IDesign& design, std::ostream& err);

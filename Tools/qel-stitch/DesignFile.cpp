@@ -1,8 +1,10 @@
 #include "DesignFile.h"
+#include "SuiteSettings.h"
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <ios>
 #include <iterator>
 #include <vector>
@@ -22,6 +24,14 @@ std::optional<DF::FileFormat> ChooseFormat(std::string const& path, std::string 
 bool ReadWholeFile(std::string const& path, std::string const& formatName, std::vector<unsigned char>& bytes,
                    std::string& error)
 {
+    if (path == kStandardInput) {
+        bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        if (std::cin.bad()) {
+            error = "standard input (" + formatName + "): cannot read";
+            return false;
+        }
+        return true;
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         error = path + " (" + formatName + "): cannot open: " + std::strerror(errno);
@@ -49,7 +59,8 @@ bool LoadDesignFile(std::string const& path, std::string const& formatOverride, 
 {
     std::optional<DF::FileFormat> const format = ChooseFormat(path, formatOverride);
     if (!format) {
-        error = path + ": unknown format; name it with --format EXT";
+        error = path == kStandardInput ? "standard input: name its format with --format EXT"
+                                       : path + ": unknown format; name it with --format EXT";
         return false;
     }
     out.path = path;
@@ -59,6 +70,9 @@ bool LoadDesignFile(std::string const& path, std::string const& formatOverride, 
     if (!ReadWholeFile(path, out.formatName, bytes, error))
         return false;
 
+    // The SPX reader library is looked up once, through the settings.
+    if (*format == DF::FileFormat::VP3)
+        EnsureSuiteSettingsProvider();
     DF::LoadResult loaded = DF::LoadDesign(bytes, *format);
     if (!loaded.Loaded()) {
         error = path + " (" + out.formatName + "): " + loaded.meaning + " (status " + std::to_string(loaded.status)

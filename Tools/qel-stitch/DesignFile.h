@@ -23,6 +23,10 @@ struct DesignFile {
 std::optional<Brodix::DesignFiles::FileFormat> ChooseFormat(std::string const& path,
                                                             std::string const& formatOverride);
 
+// "-" as a file name: the design is read from standard input (its format
+// named with --format, since there is no extension to tell it).
+inline constexpr char kStandardInput[] = "-";
+
 // Loads path into out. On failure returns false with error set to a line
 // naming the file, the format and what went wrong.
 bool LoadDesignFile(std::string const& path, std::string const& formatOverride, DesignFile& out, std::string& error);

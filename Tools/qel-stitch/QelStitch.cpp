@@ -2,6 +2,7 @@
 #include "Commands.h"
 #include "DesignFiles/DesignFiles.h"
 #include <optional>
+#include <algorithm>
 #include <ostream>
 #include <string_view>
 
@@ -23,7 +24,7 @@ constexpr std::size_t kAny = static_cast<std::size_t>(-1);
 
 // One line per command.
 constexpr Command kCommands[] = {
-    {"info", "", "FILE...", "format, counts, size, colours and notes of each file", 1, kAny, RunInfo},
+    {"info", "[--preview] ", "FILE...", "format, counts, size, colours and notes of each file", 1, kAny, RunInfo},
     {"dump", "", "FILE", "the loaded design as JSON on standard output", 1, 1, RunDump},
     {"convert", "[--to EXT] [--force] [--add-trims] [--thread-range NAME] [--note TEXT] ", "IN OUT",
      "write IN as OUT, in the format of OUT's extension or --to, after the edits asked for", 2, 2, RunConvert},
@@ -31,21 +32,38 @@ constexpr Command kCommands[] = {
      "the thread ranges of the system and user databases, or the threads of RANGE", 0, 1, RunThreads},
     {"fits", "[--rotate] ", "FILE WIDTHxHEIGHT",
      "whether the design fits a hoop of that size in millimetres, about the hoop's centre", 2, 2, RunFits},
+    {"render", "[--size N] [--background '#RRGGBB'] [--colour-blocks] [--force] ", "FILE OUT",
+     "draw the stitches of FILE to OUT, a PNG or SVG picture by OUT's extension", 2, 2, RunRender},
+    {"thumbnail", "[-s SIZE] ", "INPUT OUTPUT",
+     "write a PNG thumbnail of INPUT for file managers, replacing OUTPUT", 2, 2, RunThumbnail},
 };
 
 // Options that belong to one command.
 struct CommandOption {
     std::string_view name;
     char const* value;   // the value's name in the usage text; null for a flag
-    char const* command;
+    char const* command;   // the commands it belongs to, separated by spaces
     char const* help;
     void (*set)(Options&, std::string const& value);
 };
 
+bool IsOptionOf(CommandOption const& option, std::string_view command)
+{
+    std::string_view commands = option.command;
+    while (!commands.empty()) {
+        std::size_t const end = std::min(commands.find(' '), commands.size());
+        if (commands.substr(0, end) == command)
+            return true;
+        commands.remove_prefix(std::min(end + 1, commands.size()));
+    }
+    return false;
+}
+
 constexpr CommandOption kCommandOptions[] = {
     {"--to", "EXT", "convert", "write this format (an extension such as dst), whatever OUT's extension",
      [](Options& o, std::string const& v) { o.outputFormat = v; }},
-    {"--force", nullptr, "convert", "replace OUT when it exists", [](Options& o, std::string const&) { o.force = true; }},
+    {"--force", nullptr, "convert render", "replace OUT when it exists",
+     [](Options& o, std::string const&) { o.force = true; }},
     {"--add-trims", nullptr, "convert", "put a trim before each long connecting stitch",
      [](Options& o, std::string const&) { o.addTrims = true; }},
     {"--thread-range", "NAME", "convert", "move every colour to the nearest thread of this range",
@@ -55,6 +73,16 @@ constexpr CommandOption kCommandOptions[] = {
     {"--json", nullptr, "threads", "print JSON instead of lines", [](Options& o, std::string const&) { o.json = true; }},
     {"--rotate", nullptr, "fits", "test the design turned 90 degrees",
      [](Options& o, std::string const&) { o.rotate = true; }},
+    {"--size", "N", "render", "the longer side of the picture in pixels (default 512)",
+     [](Options& o, std::string const& v) { o.size = v; }},
+    {"--background", "#RRGGBB", "render", "fill the picture with this colour instead of leaving it clear",
+     [](Options& o, std::string const& v) { o.background = v; }},
+    {"--colour-blocks", nullptr, "render", "draw each colour block in its own picture, side by side",
+     [](Options& o, std::string const&) { o.colourBlocks = true; }},
+    {"-s", "SIZE", "thumbnail", "the longer side of the thumbnail in pixels (default 128)",
+     [](Options& o, std::string const& v) { o.size = v; }},
+    {"--preview", nullptr, "info", "show a small picture of each design when writing to a terminal",
+     [](Options& o, std::string const&) { o.preview = true; }},
 };
 
 // The option the argument names, with "--name=value" split off into value.
@@ -75,12 +103,14 @@ CommandOption const* FindCommandOption(std::string_view arg, std::optional<std::
 void PrintUsage(std::ostream& out)
 {
     out << "Usage: qel-stitch [--format EXT] COMMAND ARGUMENTS\n"
+           "       qel-stitch help COMMAND | COMMAND --help\n"
            "       qel-stitch --help | --version\n\nCommands:\n";
     for (Command const& c : kCommands)
         out << "  " << c.name << " " << c.options << c.arguments << "\n      " << c.summary << "\n";
     out << "\nOptions:\n"
            "  --format EXT  read every file as this format (an extension such as dst),\n"
-           "                instead of choosing it from the file's own extension\n";
+           "                instead of choosing it from the file's own extension\n"
+           "  -             as FILE: read the design from standard input (with --format)\n";
     for (CommandOption const& option : kCommandOptions)
     {
         std::string const shown = std::string(option.name) + (option.value != nullptr ? std::string(" ") + option.value : "");
@@ -93,9 +123,35 @@ void PrintUsage(std::ostream& out)
     out << "\nOutput formats (convert):";
     for (Brodix::DesignFiles::FileFormat const format : Brodix::DesignFiles::SavableFileFormats())
         out << " " << Brodix::DesignFiles::Extension(format);
+    out << "\nPicture formats (render): png svg";
     out << "\n\nDesign coordinates are tenths of a millimetre with y growing downwards.\n"
            "Exit status: 0 success (fits: whether or not the design fits), 1 a file could not be\n"
            "read, decoded or written or a thread database or range could not be used, 2 usage error.\n";
+}
+
+void PrintCommandUsage(Command const& c, std::ostream& out)
+{
+    out << "Usage: qel-stitch [--format EXT] " << c.name << " " << c.options << c.arguments << "\n" << c.summary
+        << "\n";
+    bool first = true;
+    for (CommandOption const& option : kCommandOptions) {
+        if (!IsOptionOf(option, c.name))
+            continue;
+        if (first)
+            out << "\nOptions:\n";
+        first = false;
+        std::string const shown = std::string(option.name) + (option.value != nullptr ? std::string(" ") + option.value : "");
+        out << "  " << shown << std::string(shown.size() < 21 ? 21 - shown.size() : 1, ' ') << option.help << "\n";
+    }
+    out << "\nSee 'qel-stitch --help' for the formats and the exit status.\n";
+}
+
+Command const* FindCommand(std::string_view name)
+{
+    for (Command const& c : kCommands)
+        if (name == c.name)
+            return &c;
+    return nullptr;
 }
 
 int UsageError(std::ostream& err, std::string const& message)
@@ -119,7 +175,10 @@ int Run(std::vector<std::string> const& args, std::ostream& out, std::ostream& e
             if (arg == "--") {
                 optionsEnded = true;
             } else if (arg == "--help" || arg == "-h") {
-                PrintUsage(out);
+                if (command != nullptr)
+                    PrintCommandUsage(*command, out);
+                else
+                    PrintUsage(out);
                 return kExitOk;
             } else if (arg == "--version") {
                 out << "qel-stitch " << QEL_VERSION << "\n";
@@ -150,9 +209,19 @@ int Run(std::vector<std::string> const& args, std::ostream& out, std::ostream& e
             options.arguments.push_back(args[i]);
             continue;
         }
-        for (Command const& c : kCommands)
-            if (arg == c.name)
-                command = &c;
+        // "help COMMAND" is the command's own help; "help" alone the general one.
+        if (arg == "help") {
+            if (i + 1 == args.size()) {
+                PrintUsage(out);
+                return kExitOk;
+            }
+            Command const* asked = FindCommand(args[i + 1]);
+            if (asked == nullptr)
+                return UsageError(err, "unknown command '" + args[i + 1] + "'");
+            PrintCommandUsage(*asked, out);
+            return kExitOk;
+        }
+        command = FindCommand(arg);
         if (command == nullptr)
             return UsageError(err, "unknown command '" + std::string(arg) + "'");
     }
@@ -161,7 +230,7 @@ int Run(std::vector<std::string> const& args, std::ostream& out, std::ostream& e
     if (command == nullptr)
         return UsageError(err, "no command given");
     for (CommandOption const* option : usedOptions)
-        if (std::string_view(option->command) != command->name)
+        if (!IsOptionOf(*option, command->name))
             return UsageError(err, std::string(option->name) + " is an option of " + option->command);
     if (options.arguments.size() < command->minArguments || options.arguments.size() > command->maxArguments)
         return UsageError(err, std::string(command->name) + " takes " + command->arguments);

@@ -125,7 +125,8 @@ TEST(DesignFiles, ACorpusDstLoadsAsTheEngineLoadsIt)
     EXPECT_EQ(loaded.status, 0);
     EXPECT_STREQ(loaded.statusName, "OK");
     EXPECT_FALSE(loaded.skippedBlocks);
-    EXPECT_TRUE(loaded.details.empty());
+    // The one thing a DST header tells beyond the design is its label.
+    EXPECT_EQ(loaded.details, (std::vector<std::pair<std::string, std::string>>{{"label", "Untitled"}}));
 
     Brodix::Archivers::MemoryStreamRW<Brodix::IArchiverStream> stream(bytes);
     Brodix::CSimpleDesign direct;
@@ -141,10 +142,13 @@ TEST(DesignFiles, APesLoadTellsItsHeader)
 {
     LoadResult const loaded = LoadDesign(ReadSample("../shared/corpus/pes/Star.pes"), FileFormat::PES);
     ASSERT_TRUE(loaded.Loaded()) << loaded.meaning;
-    ASSERT_EQ(loaded.details.size(), 3u);
+    ASSERT_EQ(loaded.details.size(), 4u);
     EXPECT_EQ(loaded.details[0], (std::pair<std::string, std::string>{"PES version", "70"}));
     EXPECT_EQ(loaded.details[1].first, "hoop");
     EXPECT_EQ(loaded.details[2].first, "hoop positions");
+    // Its PES section lists one thread per colour.
+    EXPECT_EQ(loaded.details[3],
+              (std::pair<std::string, std::string>{"colour source", "the designer's threads of the PES section"}));
 }
 
 // Reads that skip a block still give the designs of the other blocks, and say
@@ -176,6 +180,35 @@ TEST(DesignFiles, Vp3ReadsThatSkipBlocksStillGiveTheDesign)
         if (c.loaded) {
             EXPECT_GT(result.design->GetStitchCount(), 0u);
         }
+    }
+}
+
+// Lettering and SPX objects are named in the details; this program installs
+// no settings provider, so there is no SPX reader library.
+TEST(DesignFiles, Vp3LoadsTellTheirLetteringAndSpxObjects)
+{
+    using Detail = std::pair<std::string, std::string>;
+    Bytes const spx = Vp3Test::Block(0x22, Vp3Test::SpxBody(Vp3Test::SpxPoints({{Vp3Test::kSpxNeedle, 0, 0}})));
+    struct Case {
+        char const* what;
+        Bytes file;
+        std::vector<Detail> details;
+    } const cases[] = {
+        {"lettering", Vp3Test::File({Vp3Test::LetteringText()}),
+         {{"texts", "1"}, {"characters", "4"}, {"SPX objects", "0"}}},
+        {"lettering and an SPX object in a sequence",
+         Vp3Test::File({Vp3Test::LetteringText(), Vp3Test::Block(4, Vp3Test::SequenceBody({spx, spx}))}),
+         {{"skipped", "blocks this reader does not know (status 2)"},
+          {"texts", "1"},
+          {"characters", "4"},
+          {"SPX objects", "2"},
+          {"SPX library", "not found"}}},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoadResult const result = LoadDesign(c.file, FileFormat::VP3);
+        ASSERT_TRUE(result.Loaded());
+        EXPECT_EQ(result.details, c.details);
     }
 }
 

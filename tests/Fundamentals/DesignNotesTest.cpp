@@ -1,6 +1,7 @@
 #include "Fundamentals/DesignNotes.h"
 #include "Fundamentals/FindAndReplace.h"
 #include <gtest/gtest.h>
+#include <vector>
 
 using namespace Brodix;
 
@@ -38,6 +39,57 @@ TEST(DesignNotes, MergeJoinsEachHalfWithALineFeed)
     };
     for (Case const& c : cases)
         EXPECT_EQ(MakeMergedNotes(c.first, c.second, false), c.expected) << c.first << " + " << c.second;
+}
+
+// The pairwise merge as a chain of whole-text operations, written out here on
+// its own: split both texts at their first marker, join each half, escape.
+std::wstring PairwiseMerge(std::wstring const& first, std::wstring const& second)
+{
+    if (second.empty())
+        return first;
+    if (first.empty())
+        return second;
+    std::wstring const marker = L"Settings:";
+    auto half = [&](std::wstring const& text, bool settings) {
+        auto const at = text.find(marker);
+        if (at == std::wstring::npos)
+            return settings ? std::wstring() : text;
+        return settings ? text.substr(at + marker.size()) : text.substr(0, at);
+    };
+    auto join = [](std::wstring const& a, std::wstring const& b) {
+        return a.empty() ? b : b.empty() ? a : a + L"\n" + b;
+    };
+    auto escape = [&](std::wstring text) {
+        for (auto at = text.find(marker); at != std::wstring::npos; at = text.find(marker, at + 1))
+            text[at + marker.size() - 1] = L';';
+        return text;
+    };
+    return escape(join(half(first, false), half(second, false))) + marker
+        + escape(join(half(first, true), half(second, true)));
+}
+
+TEST(MergedNotes, JoinsOnceWhatPairwiseMergesGiveInTurn)
+{
+    std::vector<std::vector<std::wstring>> const chains = {
+        {},
+        {L""},
+        {L"only"},
+        {L"onlySettings:kept Settings: as is"},
+        {L"", L"a", L"", L"b", L"c"},
+        {L"aSettings:s1", L"b", L"Settings:s3", L"dSettings:s4Settings:s5"},
+        {L"Settings:", L"x", L"Settings:"},
+        {L"Settings; and Settings:", L"Settings:Settings:", L"line\nbreak"},
+        {L"a", L"a", L"a", L"a", L"a", L"a"},
+    };
+    for (auto const& chain : chains) {
+        std::wstring expected;
+        CMergedNotes merged;
+        for (std::wstring const& text : chain) {
+            expected = PairwiseMerge(expected, text);
+            merged.Add(text);
+        }
+        EXPECT_EQ(merged.Text(), expected) << testing::PrintToString(chain);
+    }
 }
 
 TEST(DesignNotes, ConvertNewLinesFoldsEveryBreakForm)

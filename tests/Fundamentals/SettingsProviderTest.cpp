@@ -103,9 +103,16 @@ TEST_F(SettingsProviderTest, MissingFoldersAreLoggedAndGiveTheBareSuffix)
 {
     unsetenv("QEL_COMMONCODE_TESTFILES");
     setenv("XDG_DATA_HOME", "/proc/no-such-place", 1);
+    // Information lines stay quiet unless debug logging is asked for.
+    unsetenv("QEL_LOG");
+    ::testing::internal::CaptureStderr();
+    DefaultSettingsProvider quiet(true);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    setenv("QEL_LOG", "debug", 1);
     ::testing::internal::CaptureStderr();
     DefaultSettingsProvider provider(true);
     std::string const log = ::testing::internal::GetCapturedStderr();
+    unsetenv("QEL_LOG");
     EXPECT_NE(log.find("INFO: SettingProvider - couldn't create / find <SysAppSupport> folder\n"), std::string::npos);
     EXPECT_NE(log.find("INFO: SettingProvider - couldn't create / find <UsrAppSupport> folder\n"), std::string::npos);
     EXPECT_EQ(Narrow(provider.GetSystemFilePathW("SystemThreadsDb")), "/System/system_cdb2.sqlite");

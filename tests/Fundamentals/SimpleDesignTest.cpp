@@ -1,6 +1,7 @@
 #include "Fundamentals/SimpleDesign.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -261,4 +262,77 @@ TEST(SimpleDesign, MergeOfSourceWithoutLeadingColourContinuesInLastColour)
 
     CSimpleDesign::MergeDesign(target, target, false, false);   // self-merge doubles the design
     EXPECT_EQ(target.GetStitchCount(), 6u);
+}
+
+namespace {
+
+std::shared_ptr<IDesign> SmallDesign(wchar_t const* notes, ColourData const& thread, int x)
+{
+    auto design = std::make_shared<CSimpleDesign>();
+    design->SetDesignNotes(notes);
+    design->AddColourStitch(thread, {x, 0}, false);
+    design->AddStitch(Stitch(x + 1, 1));
+    return design;
+}
+
+} // namespace
+
+TEST(SimpleDesign, MergeDesignsGivesWhatMergingOneAtATimeGives)
+{
+    ColourData const a = Thread("A", "1", 1);
+    ColourData const b = Thread("B", "2", 2);
+    auto const colourOnly = std::make_shared<CSimpleDesign>();
+    colourOnly->AddColourStitch(b, {9, 9}, false);
+    std::vector<std::shared_ptr<IDesign>> const sources = {
+        SmallDesign(L"one", a, 0),           nullptr,
+        SmallDesign(L"", b, 10),             colourOnly,
+        SmallDesign(L"Settings:s", a, 5),    std::make_shared<CSimpleDesign>(),
+        SmallDesign(L"twoSettings:t", a, 7),
+    };
+    for (bool const join : {false, true}) {
+        for (bool const notes : {false, true}) {
+            SCOPED_TRACE(std::to_string(join) + std::to_string(notes));
+            CSimpleDesign expected;
+            expected.SetDesignNotes(L"target");
+            for (auto const& source : sources)
+                if (source != nullptr)
+                    CSimpleDesign::MergeDesign(expected, *source, notes, join);
+            auto const merged = std::make_shared<CSimpleDesign>();
+            merged->SetDesignNotes(L"target");
+            CSimpleDesign::MergeDesigns(*merged, sources, notes, join);
+            EXPECT_EQ(Records(*merged), Records(expected));
+            EXPECT_EQ(merged->GetDesignNotes(), expected.GetDesignNotes());
+            EXPECT_EQ(merged->GetColourCount(), expected.GetColourCount());
+
+            // The target listed among its sources merges with what it holds by then.
+            CSimpleDesign::MergeDesign(expected, expected, notes, join);
+            CSimpleDesign::MergeDesigns(*merged, {merged}, notes, join);
+            EXPECT_EQ(Records(*merged), Records(expected));
+            EXPECT_EQ(merged->GetDesignNotes(), expected.GetDesignNotes());
+        }
+    }
+}
+
+// Merging the notes one design at a time rescanned the whole text so far: a
+// hundred thousand designs with short notes took minutes, and longer notes
+// hours. Joined once, they take well under a second, and the test's timeout
+// catches a return of the quadratic merge.
+TEST(SimpleDesign, MergeDesignsIsLinearInTheNotes)
+{
+    constexpr int kDesigns = 100'000;
+    std::wstring const note(32, L'n');
+    ColourData const thread = Thread("A", "1", 1);
+    std::vector<std::shared_ptr<IDesign>> sources;
+    sources.reserve(kDesigns);
+    for (int i = 0; i < kDesigns; ++i)
+        sources.push_back(SmallDesign(note.c_str(), thread, i % 100));
+    CSimpleDesign merged;
+    CSimpleDesign::MergeDesigns(merged, sources, true, false);
+
+    std::wstring expected = note;
+    for (int i = 1; i < kDesigns; ++i)
+        expected += L"\n" + note;
+    EXPECT_EQ(merged.GetDesignNotes(), expected + L"Settings:");
+    EXPECT_EQ(merged.GetStitchCount(), 2ul * kDesigns);
+    EXPECT_EQ(merged.GetColourCount(), static_cast<unsigned long>(kDesigns));
 }

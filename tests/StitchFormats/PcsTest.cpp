@@ -133,6 +133,16 @@ TEST(Pcs, Refusals)
     marker.insert(marker.end(), text.begin(), text.end());
     Bytes truncatedTable = MakePcs({}, 4);
     truncatedTable.resize(4 + 4 * 3);
+    // Moves across the whole coordinate range: 175,000 records each, more
+    // than the record limit after some 30 of them.
+    std::vector<Bytes> farApart;
+    for (int i = 0; i < 40; ++i) {
+        Bytes record;
+        Put32(record, i % 2 == 0 ? 0x7FFFFFFF : -0x7FFFFFFF);
+        Put32(record, 0);
+        record.push_back(0);
+        farApart.push_back(record);
+    }
     Refusal const refusals[] = {
         {{'2', 2, 1}, 3},                                // shorter than the first four bytes
         {{0x02, 2, 0, 0, 0, 0}, 2},                      // version as a number, not a digit
@@ -140,6 +150,7 @@ TEST(Pcs, Refusals)
         {seventeen, 5},
         {marker, 5},
         {truncatedTable, 3},
+        {MakePcs(farApart), 5},
     };
     for (Refusal const& r : refusals)
         EXPECT_EQ(LoadBytes(r.file, SF::FormatPCS).status, r.status);

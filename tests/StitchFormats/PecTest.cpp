@@ -159,6 +159,12 @@ TEST(PecReader, ColourCountMustMatchTheColourChanges)
     Bytes tooShort = PesTestImages::EncodePec({1}, {0x01, 0x01, 0xFF});
     tooShort.resize(300);
     std::memcpy(marker.data() + 100, "SColourStitch", 13);
+    // Stitches of +2047 and -2048 units along x, each split into 26 records:
+    // 5.2 million records, more than the limit.
+    Bytes overLimit;
+    for (int i = 0; i < 100'000; ++i)
+        overLimit.insert(overLimit.end(), {0x87, 0xFF, 0x00, 0x88, 0x00, 0x00});
+    overLimit.push_back(0xFF);
     PecCase const cases[] = {
         {"three colours, two changes", PesTestImages::EncodePec({1, 5, 0}, twoChanges), 0, 3},
         {"two colours, two changes", PesTestImages::EncodePec({1, 5}, twoChanges), 5, 2},
@@ -166,6 +172,7 @@ TEST(PecReader, ColourCountMustMatchTheColourChanges)
         {"marker text", marker, 5, 0},
         {"no stitch", PesTestImages::EncodePec({1}, {0xFF}), 4, 0},
         {"ends before the stitch section", tooShort, 5, 0},
+        {"more records than the limit", PesTestImages::EncodePec({1}, overLimit), 4, 0},
     };
     for (PecCase const& c : cases) {
         SCOPED_TRACE(c.name);

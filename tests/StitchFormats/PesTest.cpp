@@ -162,14 +162,25 @@ TEST(PesReader, VersionSelectsTheHeader)
     std::memcpy(v60.data(), "ABCD", 4);   // only the digits count
     Bytes v65 = v60;
     std::memcpy(v65.data() + 4, "0065", 4);
+    // A newer version is read from the PEC section its offset leads to, which
+    // opens with its label; an offset that leads elsewhere is refused.
     Bytes v100 = v60;
     std::memcpy(v100.data() + 4, "0100", 4);
+    uint32_t const section = v100[8] | (v100[9] << 8) | (v100[10] << 16) | (uint32_t(v100[11]) << 24);
+    Bytes v100Unlabelled = v100;
+    std::memcpy(v100.data() + section, "LA:", 3);
+    Bytes v100PastTheEnd = v100;
+    v100PastTheEnd[10] = 0x7F;
+    Bytes v100NoSection = v100;
+    v100NoSection[8] = 0;   // now the magic
     struct Case {
         char const* name;
         Bytes file;
         int status;
     };
-    Case const cases[] = {{"arbitrary prefix", v60, 0}, {"0065", v65, 2}, {"0100", v100, 2}};
+    Case const cases[] = {{"arbitrary prefix", v60, 0},          {"0065", v65, 2},
+                          {"0100", v100, 0},                     {"0100 without a label", v100Unlabelled, 5},
+                          {"0100 past the end", v100PastTheEnd, 5}, {"0100 at the magic", v100NoSection, 5}};
     for (Case const& c : cases) {
         CPESReadWrite reader;
         EXPECT_EQ(Load(c.file, reader), c.status) << c.name;
@@ -477,6 +488,35 @@ TEST(PesReader, ColourChangesFollowedByTrimsStartOnTheirFirstStitch)
     ExpectColourChangesOnFirstNeedlePoints(PesTestImages::EncodePes(Version(60), {Stitching(codes, {1, 5})}));
 }
 
+// A PES file read from its PEC section alone gives what that section gives
+// as a PEC file: the same needle points and colours.
+void ExpectAsItsPecSection(Bytes const& file, CPESReadWrite const& reader)
+{
+    namespace SF = Brodix::StitchFormats;
+    std::size_t const section = file[8] | (file[9] << 8) | (file[10] << 16) | (std::size_t(file[11]) << 24);
+    ASSERT_LT(section, file.size());
+    Bytes pec = {'#', 'P', 'E', 'C', '0', '0', '0', '1'};
+    pec.insert(pec.end(), file.begin() + static_cast<std::ptrdiff_t>(section), file.end());
+    Stream stream(pec);
+    Brodix::CSimpleDesign expected;
+    ASSERT_EQ(SF::Load(expected, stream, 0, SF::FormatPEC, nullptr, nullptr, nullptr, nullptr), 0);
+
+    ASSERT_EQ(reader.Designs().size(), 1u);
+    Brodix::CSimpleDesign got;
+    Brodix::CSimpleDesign::MergeDesign(got, *reader.Designs()[0], true, false);
+    SF::ConvertStitchesForColourRules(got, SF::NewColourRules);
+    std::vector<PointI> expectedPoints, gotPoints;
+    for (CAbsStitch const& s : StitchesOf(expected))
+        if (s.type == CAbsStitch::Normal)
+            expectedPoints.push_back(s.position);
+    for (CAbsStitch const& s : StitchesOf(got))
+        if (s.type == CAbsStitch::Normal)
+            gotPoints.push_back(s.position);
+    EXPECT_FALSE(gotPoints.empty());
+    EXPECT_EQ(gotPoints, expectedPoints);
+    EXPECT_EQ(ColoursOf(got), ColoursOf(expected));
+}
+
 TEST(PesReader, CatStartsOnItsFirstStitch)
 {
     std::filesystem::path const path = "../shared/corpus/pes/cat.PES";
@@ -495,10 +535,12 @@ TEST(PesReader, CorpusFilesLoad)
         Bytes const file = ReadFile(path);
         CPESReadWrite reader;
         int const status = Load(file, reader);
-        // Versions 100 to 111 postdate every header this reader knows.
+        // Versions 100 to 111 postdate every header this reader knows: their
+        // PEC section alone gives the design.
         int const version = std::atoi(std::string(file.begin() + 4, file.begin() + 8).c_str());
         if (version >= 100) {
-            EXPECT_EQ(status, 2);
+            ASSERT_EQ(status, 0);
+            ExpectAsItsPecSection(file, reader);
             continue;
         }
         // Its card-data offset is 0: the file has no Brother section at all.
@@ -517,6 +559,56 @@ TEST(PesReader, CorpusFilesLoad)
         EXPECT_LE(box.right - box.left, 4000);
         EXPECT_LE(box.bottom - box.top, 4000);
     }
+}
+
+// A block may hold up to the record limit, and so may the whole file, but
+// no more: two blocks of 2.6 million records each are refused.
+TEST(PesReader, RecordLimitHoldsForTheWholeFile)
+{
+    // Stitches of +2047 and -2048 units along x, each split into 26 records.
+    Bytes codes;
+    for (int i = 0; i < 50'000; ++i)
+        codes.insert(codes.end(), {0x87, 0xFF, 0x00, 0x88, 0x00, 0x00});
+    codes.push_back(0xFF);
+    Bytes const file =
+        PesTestImages::EncodePes(Version(30, 300, 130, 0, 2), {Stitching(codes, {1}, 0), Stitching(codes, {1}, 1)});
+    CPESReadWrite reader;
+    EXPECT_EQ(Load(file, reader), 5);
+    EXPECT_TRUE(reader.Designs().empty());
+}
+
+// Every block's design carries the file's notes, and merging the designs
+// into one rescanned the whole text so far for each block: 4,096 blocks of
+// 1,000-character notes took minutes. The test's timeout catches a return.
+TEST(PesReader, NotesOfManyBlocksMergeInLinearTime)
+{
+    constexpr int kSide = 64;   // a custom grid of 64 x 64 cells
+    Header h = Version(60, 300, 130, 0, kSide * kSide);
+    h.custom = true;
+    h.customValues[0] = h.customValues[1] = 650;   // 6,500 units, cells every 100
+    h.customValues[2] = h.customValues[3] = 30;
+    std::string const field(200, 'n');
+    for (auto& text : h.text)
+        text = field;
+    std::vector<Block> blocks;
+    for (int i = 0; i < kSide * kSide; ++i) {
+        Block block = Stitching({0x0A, 0x0A, 0xFF});
+        block.gridColumn = i % kSide;
+        block.gridRow = i / kSide;
+        blocks.push_back(block);
+    }
+    CPESReadWrite reader;
+    Win1252Encoding encoding;
+    ASSERT_EQ(Load(PesTestImages::EncodePes(h, blocks), reader, &encoding), 0);
+    Brodix::CSimpleDesign merged;
+    reader.GetDesign(merged);
+
+    std::wstring const wideField(field.begin(), field.end());
+    std::wstring const notes = wideField + L" " + wideField + L" " + wideField + L" " + wideField + L" " + wideField;
+    std::wstring expected = notes;
+    for (int i = 1; i < kSide * kSide; ++i)
+        expected += L"\n" + notes;
+    EXPECT_EQ(merged.GetDesignNotes(), expected + L"Settings:");
 }
 
 } // namespace

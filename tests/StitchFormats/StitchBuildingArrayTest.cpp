@@ -73,15 +73,32 @@ TEST(StitchBuildingArray, GrowsByItsStepAndStopsAtTheRecordLimit)
         ASSERT_TRUE(array.Add(CStitch{STITCH_NORMAL, 1, 1}));
     EXPECT_EQ(array.GetCount(), 4001);
 
-    // A hostile move cannot make the array grow without end.
-    CStitchBuildingArray huge;
-    huge.AddLongStitch(0, 0, 2'000'000'000, 2'000'000'000, 80.0, STITCH_NORMAL, false);
-    EXPECT_EQ(huge.GetCount(), CStitchBuildingArray::kMaxRecords);
-    EXPECT_TRUE(huge.HasOverflowed());
+    // A move of exactly as many steps as there is room for fills the array.
+    constexpr int kLimit = CStitchBuildingArray::kMaxRecords;
+    CStitchBuildingArray full;
+    full.AddLongStitch(0, 0, 80 * kLimit, 0, 80.0, STITCH_NORMAL, false);
+    ASSERT_EQ(full.GetCount(), kLimit);
+    EXPECT_FALSE(full.HasOverflowed());
+    EXPECT_EQ(full[kLimit - 2], (CStitch{STITCH_JUMP, 80, 0}));
+    EXPECT_EQ(full[kLimit - 1], (CStitch{STITCH_NORMAL, 80, 0}));
     // A full array refuses further records without copying itself each time.
-    CStitch const* const records = huge.GetStitches();
-    EXPECT_FALSE(huge.Add(CStitch{STITCH_NORMAL, 1, 1}));
-    EXPECT_EQ(huge.GetStitches(), records);
+    CStitch const* const records = full.GetStitches();
+    EXPECT_FALSE(full.Add(CStitch{STITCH_NORMAL, 1, 1}));
+    EXPECT_EQ(full.GetStitches(), records);
+    EXPECT_TRUE(full.HasOverflowed());
+
+    // A move with one step more than there is room for, or a hostile one of
+    // millions, is refused before it is walked: nothing is added.
+    struct Case {
+        int x2, y2;
+    } const cases[] = {{80 * kLimit, 0}, {2'000'000'000, 2'000'000'000}};
+    for (Case const& c : cases) {
+        CStitchBuildingArray over;
+        ASSERT_TRUE(over.Add(CStitch{STITCH_NORMAL, 1, 1}));
+        over.AddLongStitch(0, 0, c.x2, c.y2, 80.0, STITCH_NORMAL, false);
+        EXPECT_EQ(over.GetCount(), 1) << c.x2;
+        EXPECT_TRUE(over.HasOverflowed()) << c.x2;
+    }
 }
 
 TEST(StitchBuildingArray, NeedlePositionCountsOnlyMoves)

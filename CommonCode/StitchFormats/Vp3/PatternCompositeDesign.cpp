@@ -3,10 +3,10 @@
 #include "StitchFormats/Vp3/PatternCompositeDesign.h"
 
 #include "Fundamentals/DesignNotes.h"
+#include "StitchFormats/Vp3/PatternChildren.h"
 #include "StitchFormats/Vp3/PatternStitch.h"
 #include "StitchFormats/Vp3/VP3Values.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace Brodix::Vp3Lib {
@@ -17,7 +17,6 @@ constexpr unsigned char kMirrorYBit = 0b10;
 constexpr unsigned char kOptionFlag0Bit = 0b01;
 constexpr unsigned char kOptionFlag1Bit = 0b10;
 constexpr unsigned char kExtraDataBit = 0b01;
-constexpr unsigned long kClassHeaderSize = 7;
 
 int32_t Fixed(double value, unsigned char precision)
 {
@@ -69,6 +68,17 @@ void CPlacement::Read(IArchiverStream& stream, unsigned char precision)
     Read(stream, options);
     optionFlag0 = (options & kOptionFlag0Bit) != 0;
     optionFlag1 = (options & kOptionFlag1Bit) != 0;
+}
+
+void SkipExtraData(IArchiverStream& stream)
+{
+    unsigned char extra = 0;
+    Read(stream, extra);
+    if ((extra & kExtraDataBit) != 0) {
+        unsigned int extraLength = 0;
+        Read(stream, extraLength);
+        Read(stream, static_cast<char*>(nullptr), extraLength);
+    }
 }
 
 CMatrix2x2 CPlacement::Transform() const
@@ -139,61 +149,18 @@ unsigned int CPatternCompositeDesign::SerializeRead(IArchiverStream& stream, uns
 {
     CleanSubclasses();
     m_placement.Read(stream, m_precision);
-    unsigned char extra = 0;
-    Read(stream, extra);
-    if ((extra & kExtraDataBit) != 0) {
-        unsigned int extraLength = 0;
-        Read(stream, extraLength);
-        Read(stream, static_cast<char*>(nullptr), extraLength);
-    }
+    SkipExtraData(stream);
     Read(stream, &m_producer);
     unsigned short count = 0;
     Read(stream, count);
     m_transform = m_placement.Transform();
-
-    unsigned int status = kStatusOK;
-    for (unsigned short i = 0; i < count; ++i) {
-        // A child list that runs past the block holds headers of no class.
-        if (Remaining(stream) < kClassHeaderSize)
-            return std::max(status, kStatusUnexpectedClass);
-        CPatternClassHeader header;
-        ReadClassInfo(stream, header);
-        unsigned int childStatus = kStatusUnexpectedClass;
-        if (header.classID == kClassStitch && header.version != 0) {
-            childStatus = kStatusUnreadable;
-        } else if (header.classID == kClassStitch) {
-            // Read within the design, not within its stored length: some
-            // writers leave the thread strings out of that length. A block
-            // that is taken ends at its last field.
-            auto block = std::make_unique<CPatternStitch>();
-            childStatus = block->SerializeRead(stream, header.version);
-            if (childStatus == kStatusOK) {
-                block->SetPrecision(m_precision);
-                m_subclasses.push_back(std::move(block));
-                continue;
-            }
-        }
-        SkipClass(stream, header);
-        if (Private::IsCriticalError(childStatus))
-            return status;
-        status = std::max(status, childStatus);
-    }
-    return status;
+    return ReadChildrenOfClass(stream, count, *this, m_subclasses, kClassStitch,
+                               [] { return std::make_unique<CPatternStitch>(); });
 }
 
 bool CPatternCompositeDesign::ExtractStitchData(IDesign& design, CHiResVector origin)
 {
-    CHiResVector const blockOrigin{Wrap32(static_cast<int64_t>(origin.x) + m_placement.centre.x),
-                                   Wrap32(static_cast<int64_t>(origin.y) + m_placement.centre.y)};
-    for (auto& child : m_subclasses) {
-        if (child->GetClassID() != kClassStitch)
-            continue;
-        auto& block = static_cast<CPatternStitch&>(*child);
-        block.SetTransform(m_transform);
-        if (block.GetStitchData_Begin() != block.GetStitchData_End() && !block.ExtractStitchData(design, blockOrigin))
-            return false;
-    }
-    return true;
+    return ExtractStitchBlocks(m_subclasses, design, origin + m_placement.centre, m_transform);
 }
 
 } // namespace Brodix::Vp3Lib

@@ -31,6 +31,11 @@ struct CPlacement {
     CMatrix2x2 Transform() const;
 };
 
+// The extra-data flag that follows the placement of designs, texts, font
+// characters and embedded SPX objects: bit 0 announces a 32-bit count and
+// that many bytes, which are skipped.
+void SkipExtraData(IArchiverStream& stream);
+
 class CPatternCompositeDesign : public CPatternBase {
 public:
     unsigned int SerializeRead(IArchiverStream& stream, unsigned char version) override;

@@ -3,6 +3,8 @@
 
 #include "Fundamentals/DesignNotes.h"
 #include "Fundamentals/SimpleDesign.h"
+#include "StitchFormats/Vp3/EmbText.h"
+#include "StitchFormats/Vp3/EmbeddedSPX.h"
 #include "StitchFormats/Vp3/PatternChildren.h"
 #include "StitchFormats/Vp3/PatternCompositeDesign.h"
 #include "StitchFormats/Vp3/PatternCompositeSeq.h"
@@ -36,11 +38,9 @@ bool CPatternCompositeRoot::Load(IDesign const& design, CommonTypes::PointI cons
         CleanSubclasses();
         m_stitchCount = 0;
         m_colourBlockCount = 0;
-        m_notes.clear();
+        m_notes = CMergedNotes();
     }
-    std::wstring const notes = design.GetDesignNotes();
-    if (!notes.empty())
-        m_notes = m_notes.empty() ? notes : MakeMergedNotes(m_notes, notes, true);
+    m_notes.Add(design.GetDesignNotes());
 
     CommonTypes::RectI const rect = design.GetDesignRectangle();
     CommonTypes::PointI const reference = ReferencePoint(design, offset);
@@ -73,7 +73,7 @@ bool CPatternCompositeRoot::Load(IDesign const& design, CommonTypes::PointI cons
 unsigned int CPatternCompositeRoot::SerializeWrite(IArchiverStream& stream) const
 {
     CWriteClassInfoBlock const block(&stream, {kClassRoot, 0, 0, 0});
-    std::wstring const notes = ConvertNewLines(m_notes.c_str(), L"\n");
+    std::wstring const notes = ConvertNewLines(m_notes.Text().c_str(), L"\n");
     Write(stream, &notes);
     Write(stream, m_extentRight);
     Write(stream, m_extentTop);
@@ -96,7 +96,10 @@ unsigned int CPatternCompositeRoot::SerializeWrite(IArchiverStream& stream) cons
 unsigned int CPatternCompositeRoot::SerializeRead(IArchiverStream& stream, unsigned char)
 {
     CleanSubclasses();
-    Read(stream, &m_notes);
+    std::wstring notes;
+    Read(stream, &notes);
+    m_notes = CMergedNotes();
+    m_notes.Add(notes);
     Read(stream, m_extentRight);
     Read(stream, m_extentTop);
     Read(stream, m_extentLeft);
@@ -118,26 +121,43 @@ unsigned int CPatternCompositeRoot::ReadSubclasses(IArchiverStream& stream, int 
 
 bool CPatternCompositeRoot::ExtractStitchData(IDesign& design)
 {
-    AddNotes(m_notes, design);
+    AddNotes(m_notes.Text(), design);
     return ExtractCompositeChildren(
         m_subclasses,
-        [&](CPatternCompositeDesign& object) { return object.ExtractStitchData(design, CHiResVector{}); },
-        [&](CPatternCompositeSeq& sequence) { return sequence.ExtractStitchData(design, CHiResVector{}); });
+        {.design = [&](CPatternCompositeDesign& object) { return object.ExtractStitchData(design, CHiResVector{}); },
+         .text = [&](CEmbText& text) { return text.ExtractStitchData(design, CHiResVector{}); },
+         .sequence = [&](CPatternCompositeSeq& sequence) { return sequence.ExtractStitchData(design, CHiResVector{}); },
+         .spx = [&](CEmbeddedSPX& object) { return object.ExtractStitchData(design); }});
 }
 
 bool CPatternCompositeRoot::ExtractStitchDataMulti(std::vector<std::shared_ptr<IDesign>>& designs)
 {
+    // A design of its own for one object, with the object's notes.
+    auto own = [&](CPatternBase const& object, std::wstring const& notes, auto extract) {
+        auto design = std::make_shared<CSimpleDesign>();
+        design->ReserveStitches(object.RecordsUpperBound());
+        AddNotes(notes, *design);
+        bool const ok = extract(*design);
+        designs.push_back(std::move(design));
+        return ok;
+    };
     return ExtractCompositeChildren(
         m_subclasses,
-        [&](CPatternCompositeDesign& object) {
-            auto design = std::make_shared<CSimpleDesign>();
-            design->ReserveStitches(object.RecordsUpperBound());
-            AddNotes(object.Notes(), *design);
-            bool const ok = object.ExtractStitchData(*design, CHiResVector{});
-            designs.push_back(std::move(design));
-            return ok;
-        },
-        [&](CPatternCompositeSeq& sequence) { return sequence.ExtractStitchDataMulti(designs); });
+        {.design =
+             [&](CPatternCompositeDesign& object) {
+                 return own(object, object.Notes(),
+                            [&](IDesign& design) { return object.ExtractStitchData(design, CHiResVector{}); });
+             },
+         .text =
+             [&](CEmbText& text) {
+                 return own(text, text.Notes(),
+                            [&](IDesign& design) { return text.ExtractStitchData(design, CHiResVector{}); });
+             },
+         .sequence = [&](CPatternCompositeSeq& sequence) { return sequence.ExtractStitchDataMulti(designs); },
+         .spx =
+             [&](CEmbeddedSPX& object) {
+                 return own(object, std::wstring(), [&](IDesign& design) { return object.ExtractStitchData(design); });
+             }});
 }
 
 } // namespace Brodix::Vp3Lib

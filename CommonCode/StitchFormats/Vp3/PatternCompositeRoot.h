@@ -2,6 +2,7 @@
 // file, and the design objects (or, in files of other software, sequences).
 #pragma once
 #include "Fundamentals/Design.h"
+#include "Fundamentals/DesignNotes.h"
 #include "StitchFormats/Vp3/PatternBase.h"
 #include <memory>
 #include <vector>
@@ -25,12 +26,13 @@ public:
     // One design per design object or sequence, each with its own notes.
     bool ExtractStitchDataMulti(std::vector<std::shared_ptr<IDesign>>& designs);
 
-    std::wstring const& Notes() const { return m_notes; }
+    std::wstring Notes() const { return m_notes.Text(); }
     unsigned int StitchCount() const { return m_stitchCount; }
     unsigned short ColourBlockCount() const { return m_colourBlockCount; }
 
 private:
-    std::wstring m_notes;
+    // The notes read, or those of every design loaded, joined once when used.
+    CMergedNotes m_notes;
     int32_t m_extentRight = 0;
     int32_t m_extentTop = 0;
     int32_t m_extentLeft = 0;

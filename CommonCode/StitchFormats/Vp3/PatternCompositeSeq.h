@@ -2,6 +2,7 @@
 // of other software hold them; this library reads them but never writes one.
 #pragma once
 #include "Fundamentals/Design.h"
+#include "Fundamentals/DesignNotes.h"
 #include "StitchFormats/Vp3/PatternCompositeDesign.h"
 #include <memory>
 #include <vector>
@@ -25,7 +26,7 @@ public:
     bool ExtractStitchDataMulti(std::vector<std::shared_ptr<IDesign>>& designs);
 
 private:
-    bool ExtractWithNotes(IDesign& design);
+    bool ExtractWithNotes(IDesign& design, CMergedNotes& notes);
 
     int m_depth;
     CPlacement m_placement;

@@ -25,7 +25,6 @@ constexpr signed char kScaleX = 10;
 constexpr signed char kScaleY = -10;               // the code's y grows downwards
 constexpr unsigned int kScaleBytes = 3;            // x scale, y scale, reserved
 constexpr unsigned char kSecondContainerBit = 0b01;
-constexpr std::size_t kInitialDataCapacity = 5000;
 constexpr int kUnitsPerDesignUnit = 100;
 constexpr int kHalfUnits = 50;
 
@@ -67,8 +66,9 @@ bool CPatternStitch::ConvertToStitchData(IDesign const& design, IIterator<CAbsSt
     m_start.y = Wrap32((static_cast<int64_t>(rect.top) + rect.bottom) * kHalfUnits
                        - static_cast<int64_t>(origin.y) * kUnitsPerDesignUnit);
 
+    // No room is reserved up front: a design of many short colour blocks
+    // would otherwise cost far more than it holds.
     m_data.clear();
-    m_data.reserve(kInitialDataCapacity);
     m_dataKind = kDataKindStitches;
     m_dataFlags = 0;
     m_xScale = kScaleX;

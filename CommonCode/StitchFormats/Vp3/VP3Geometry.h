@@ -45,6 +45,12 @@ CMatrix2x2 CalculateTMatrix(bool mirrorY, bool mirrorX, int angle, CMatrix2x2 co
 // the file format stores them, without signed overflow in the arithmetic.
 inline int32_t Wrap32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
 
+// Sums of positions wrap like the fields that hold them.
+inline CHiResVector operator+(CHiResVector a, CHiResVector b)
+{
+    return {Wrap32(static_cast<int64_t>(a.x) + b.x), Wrap32(static_cast<int64_t>(a.y) + b.y)};
+}
+
 // Rounds half away from zero into the range of a coordinate whose negation
 // still fits.
 int32_t RoundToCoordinate(double value);

@@ -16,6 +16,8 @@ namespace Brodix::Vp3Lib {
 namespace {
 
 constexpr char kMagic[] = {'%', 'q', 'e', 'l', '%'};
+// The only format version there is; a file with another is not read.
+constexpr unsigned char kFormatVersion = 0;
 
 // Owns a FILE for one call.
 struct FileCloser {
@@ -40,6 +42,26 @@ void Transfer(IDesign const& source, IDesign& target, CommonTypes::PointI const&
         Cleanup00SubDesignFromRead(source, target, offset);
     else
         CSimpleDesign::Copy(source, target, true);
+}
+
+void AddEmbeddedObjects(CPatternBase const& object, CEmbeddedObjectCounts& counts)
+{
+    for (auto const& child : object.Subclasses()) {
+        switch (child->GetClassID()) {
+        case kClassText:
+            ++counts.texts;
+            counts.characters += child->Subclasses().size();
+            break;
+        case kClassEmbeddedSPX:
+            ++counts.spxObjects;
+            break;
+        case kClassSequence:
+            AddEmbeddedObjects(*child, counts);
+            break;
+        default:
+            break;
+        }
+    }
 }
 
 } // namespace
@@ -158,7 +180,7 @@ unsigned int CVP3ReadWrite::WriteDesigns(std::vector<std::shared_ptr<IDesign>> c
 unsigned int CVP3ReadWrite::SerializeWrite(IArchiverStream& stream) const
 {
     Write(stream, kMagic, sizeof kMagic);
-    Write(stream, m_formatVersion);
+    Write(stream, kFormatVersion);
     Write(stream, &m_producer);
     return m_root->SerializeWrite(stream);
 }
@@ -213,6 +235,9 @@ unsigned int CVP3ReadWrite::ReadDesign(IDesign& target, IArchiverStream& stream,
     extracted.ReserveStitches(m_root->RecordsUpperBound());
     if (!m_root->ExtractStitchData(extracted))
         status = kStatusBadData;
+    // The objects read are of no use once extracted; a file of many designs
+    // holds several times its size in them.
+    m_root->CleanSubclasses();
     OffsetDesign(extracted, offset);
     Transfer(extracted, target, offset, cleanup);
     return status;
@@ -226,12 +251,16 @@ unsigned int CVP3ReadWrite::ReadDesigns(std::vector<std::shared_ptr<IDesign>>& t
         return status;
     std::vector<std::shared_ptr<IDesign>> extracted;
     bool const ok = m_root->ExtractStitchDataMulti(extracted);
+    m_root->CleanSubclasses();
     targets.clear();
     targets.reserve(extracted.size());
     for (auto& design : extracted) {
         OffsetDesign(*design, offset);
-        if (design->GetStitchCount() > 0 && !(cleanup && StartsAt(*design, offset))) {
-            // A copy into a new design would be this very design: hand it over instead.
+        // Clean-up keeps nothing of an empty design, not even its notes.
+        if (cleanup && design->GetStitchCount() == 0)
+            design->SetDesignNotes({});
+        if (!(cleanup && StartsAt(*design, offset))) {
+            // A transfer into a new design would give this very design: hand it over instead.
             targets.push_back(std::move(design));
             continue;
         }
@@ -246,12 +275,14 @@ unsigned int CVP3ReadWrite::SerializeRead(IArchiverStream& stream, unsigned char
 {
     // Nothing of an earlier read or write may survive into this one.
     m_root->CleanSubclasses();
+    m_embeddedCounts = {};
     char magic[sizeof kMagic] = {};
     Read(stream, magic, sizeof magic);
     if (std::memcmp(magic, kMagic, sizeof kMagic) != 0)
         return kStatusBadMagic;
-    Read(stream, m_formatVersion);
-    if (m_formatVersion != 0)
+    unsigned char version = 0;
+    Read(stream, version);
+    if (version != kFormatVersion)
         return kStatusNoDesign;
     Read(stream, &m_producer);
 
@@ -261,12 +292,19 @@ unsigned int CVP3ReadWrite::SerializeRead(IArchiverStream& stream, unsigned char
     if (header.classID == kClassRoot && header.version == 0) {
         CBlockStream rootStream(stream, header.endPosition);
         status = m_root->SerializeRead(rootStream, header.version);
+        // Counted now: the objects are let go once their designs are extracted.
+        AddEmbeddedObjects(*m_root, m_embeddedCounts);
         if (status != kStatusUnexpectedClass && status != kStatusUnreadable)
             return status;
     } else if (header.classID == kClassRoot) {
         status = kStatusUnreadable;
     }
     return m_root->Subclasses().empty() ? kStatusNoDesign : status;
+}
+
+CEmbeddedObjectCounts CVP3ReadWrite::CountEmbeddedObjects() const
+{
+    return m_embeddedCounts;
 }
 
 std::unique_ptr<IDesign> Load(char const* path)

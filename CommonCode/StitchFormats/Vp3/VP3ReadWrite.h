@@ -40,6 +40,13 @@ struct CDesignHolder {
     bool readOnly = false;
 };
 
+// Lettering and embedded SPX objects kept by a read.
+struct CEmbeddedObjectCounts {
+    unsigned long texts = 0;
+    unsigned long characters = 0;
+    unsigned long spxObjects = 0;
+};
+
 class CVP3ReadWrite : public CPatternBase {
 public:
     // Grows as it is written; writing inside the data overwrites, which the
@@ -89,6 +96,8 @@ public:
     unsigned int SerializeWrite(IArchiverStream& stream) const override;
 
     std::wstring const& Producer() const { return m_producer; }
+    // What the last read kept, sequences included.
+    CEmbeddedObjectCounts CountEmbeddedObjects() const;
 
 private:
     unsigned int WriteToStreamImpl(CDesignHolder const& holder, IArchiverStream& stream,
@@ -104,9 +113,9 @@ private:
     unsigned int ReadDesigns(std::vector<std::shared_ptr<IDesign>>& targets, IArchiverStream& stream,
                              CommonTypes::PointI const& offset, bool cleanup);
 
-    unsigned char m_formatVersion = 0;
     std::wstring m_producer;
     std::unique_ptr<CPatternCompositeRoot> m_root;
+    CEmbeddedObjectCounts m_embeddedCounts;
 };
 
 // Reads a VP3 file into one design; null unless the status is 0.

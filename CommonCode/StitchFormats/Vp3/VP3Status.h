@@ -9,6 +9,7 @@ constexpr unsigned int kStatusOK = 0;
 constexpr unsigned int kStatusNoFile = 1;
 constexpr unsigned int kStatusUnexpectedClass = 2;   // block skipped
 constexpr unsigned int kStatusConversionFailed = 2;  // writing
+constexpr unsigned int kStatusSpxNotLoaded = 2;      // SPX library missing or failed; object kept empty
 constexpr unsigned int kStatusUnreadable = 3;        // unsupported version or stitch data; block skipped
 constexpr unsigned int kStatusNoStitches = 3;        // writing
 constexpr unsigned int kStatusNoDesign = 4;          // also a bad format version byte

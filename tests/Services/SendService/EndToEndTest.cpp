@@ -3,6 +3,7 @@
 // that records the progress the service shows.
 #include "ChildProcess.h"
 #include "MachineLink/Outbox.h"
+#include "Platform/BusSignals.h"
 #include "Platform/DistributedNotificationCenter.h"
 #include "Platform/FileManager.h"
 #include "PrivateSessionBus.h"
@@ -25,8 +26,20 @@ using QelTest::ServiceVp3;   // what the service should have sent for a file
 namespace {
 
 constexpr auto kProcessTimeout = 60s;
+constexpr int kUntilStopped = 1000;
 
 std::string Absolute(std::string const& path) { return std::filesystem::absolute(path).string(); }
+
+// Posts a normal send of data under name, as any sender could.
+bool PostDesign(std::string const& name, Platform::PropertyData const& data)
+{
+    return Platform::DistributedNotificationCenter::defaultCenter().postNotification(
+        SendToMachineContract::kNotificationName,
+        {{SendToMachineContract::kDataToSendKey, data},
+         {SendToMachineContract::kFilenameKey, name},
+         {SendToMachineContract::kFileTypeKey, SendToMachineContract::kNormalSend}},
+        true);
+}
 
 
 // org.freedesktop.Notifications, keeping the body of every Notify call.
@@ -78,7 +91,7 @@ protected:
     {
         auto receiver = std::make_unique<QelTest::ChildProcess>(
             std::vector<std::string>{QEL_MACHINE_LINK, "--outbox", outbox, "--count", std::to_string(count)},
-            m_folder.Path() + "/receiver.out", m_folder.Path() + "/receiver.err");
+            outbox + ".receiver.out", outbox + ".receiver.err");
         EXPECT_TRUE(receiver->WaitForOutput("listening", kProcessTimeout)) << receiver->Errors();
         return receiver;
     }
@@ -100,7 +113,8 @@ TEST_F(EndToEnd, SelectionSendsTheValidFilesInOrderWithOneStepPerAcceptedFile)
     QelTest::ChildProcess service({QEL_SEND_SERVICE, first, m_folder.Path() + "/folder.dst",
                                    "https://example.com/rose.dst", text, corrupt, "file://" + second},
                                   m_folder.Path() + "/service.out", m_folder.Path() + "/service.err");
-    EXPECT_EQ(service.Wait(kProcessTimeout), 0) << service.Errors();
+    // Four of the six selected items are no design that can be sent.
+    EXPECT_EQ(service.Wait(kProcessTimeout), 1) << service.Errors();
     EXPECT_EQ(receiver->Wait(kProcessTimeout), 0) << receiver->Errors();
 
     EXPECT_EQ(FilesUnder(outbox), (std::vector<std::string>{"Bean.vp3", "Crown.vp3"}));
@@ -112,9 +126,13 @@ TEST_F(EndToEnd, SelectionSendsTheValidFilesInOrderWithOneStepPerAcceptedFile)
     // Three accepted files, three steps; texts in selection order.
     std::vector<std::string> const bodies = server.Bodies();
     ASSERT_FALSE(bodies.empty());
-    EXPECT_EQ(bodies.back(), "Sending Crown.DST (3/3)");
+    std::string const summary = "Sent 2 of 6 designs to the machine. Not sent: folder.dst (a folder), "
+                                "https://example.com/rose.dst (not a local file), notes.txt (not a design file), "
+                                "corrupt.dst (not a design that can be read)";
+    EXPECT_EQ(bodies.back(), summary);
+    EXPECT_NE(service.Errors().find(summary + "\n"), std::string::npos) << service.Errors();
     std::vector<std::string> steps;
-    for (std::string const& body : bodies)
+    for (std::string const& body : std::vector<std::string>(bodies.begin(), bodies.end() - 1))
         if (steps.empty() || steps.back() != body)
             steps.push_back(body);
     EXPECT_EQ(steps, (std::vector<std::string>{"(0/3)", "Sending Bean.dst (0/3)", "Sending Bean.dst (1/3)",
@@ -124,6 +142,178 @@ TEST_F(EndToEnd, SelectionSendsTheValidFilesInOrderWithOneStepPerAcceptedFile)
     std::vector<uint32_t> const replaced = server.Replaced();
     EXPECT_EQ(replaced.front(), 0u);
     EXPECT_TRUE(std::all_of(replaced.begin() + 1, replaced.end(), [](uint32_t id) { return id == 7; }));
+}
+
+// What the user is told, and the exit status, when not everything arrives.
+TEST_F(EndToEnd, SummaryAndExitStatusSayWhatWasDelivered)
+{
+    std::string const bean = Absolute("../shared/corpus/dst/Bean.dst");
+    // Root reads any file whatever its mode; one too large to read is refused by everyone.
+    std::string const unreadable = m_folder.Write("huge.dst", "");
+    std::filesystem::resize_file(unreadable, SendService::kMaxDesignFileBytes + 1);
+    std::string const empty = m_folder.Write("empty.dst", "x");
+    std::string const dotted = m_folder.Path() + "/.x.dst";
+    std::filesystem::copy_file(bean, dotted);
+    struct Case {
+        char const* what;
+        bool receiver;
+        bool readOnlyOutbox;
+        std::vector<std::string> files;
+        int exitStatus;
+        std::string summary;
+        std::vector<std::string> written;
+    } const cases[] = {
+        {"no receiver", false, false, {bean}, 1, "No machine link is running: nothing was delivered", {}},
+        {"all delivered", true, false, {bean}, 0, "Sent 1 of 1 design to the machine.", {"Bean.vp3"}},
+        {"missing file", true, false, {bean, m_folder.Path() + "/nosuch.dst"}, 1,
+         "Sent 1 of 2 designs to the machine. Not sent: nosuch.dst (not found)", {"Bean.vp3"}},
+        {"only a missing file", true, false, {m_folder.Path() + "/nosuch.dst"}, 1,
+         "Sent 0 of 1 design to the machine. Not sent: nosuch.dst (not found)", {}},
+        {"unreadable file", true, false, {unreadable, bean}, 1,
+         "Sent 1 of 2 designs to the machine. Not sent: huge.dst (cannot be read)", {"Bean.vp3"}},
+        {"nothing to sew", true, false, {empty}, 1,
+         "Sent 0 of 1 design to the machine. Not sent: empty.dst (no stitches)", {}},
+        {"refused name", true, false, {dotted, bean}, 1,
+         "Sent 1 of 2 designs to the machine. Not sent: .x.dst (refused: file name starts with \".\")",
+         {"Bean.vp3"}},
+        {"read-only outbox", true, true, {bean}, 1,
+         "Sent 0 of 1 design to the machine. Not sent: Bean.dst (refused: the outbox is read-only)", {}},
+    };
+    int index = 0;
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string const outbox = m_folder.Path() + "/outbox" + std::to_string(index++);
+        std::unique_ptr<QelTest::ChildProcess> receiver;
+        if (c.receiver) {
+            receiver = StartReceiver(outbox, kUntilStopped);
+            if (c.readOnlyOutbox)
+                std::filesystem::permissions(outbox, std::filesystem::perms::owner_read |
+                                                         std::filesystem::perms::owner_exec);
+        }
+        std::vector<std::string> arguments{QEL_SEND_SERVICE};
+        arguments.insert(arguments.end(), c.files.begin(), c.files.end());
+        QelTest::ChildProcess service(arguments, outbox + ".out", outbox + ".err");
+        EXPECT_EQ(service.Wait(kProcessTimeout), c.exitStatus) << service.Errors();
+        std::string const errors = service.Errors();
+        EXPECT_NE(errors.find(c.summary + "\n"), std::string::npos) << errors;
+        if (receiver) {
+            receiver->Signal(SIGTERM);
+            receiver->Wait(kProcessTimeout);
+            std::filesystem::permissions(outbox, std::filesystem::perms::owner_all);
+            EXPECT_EQ(FilesUnder(outbox), c.written);
+        }
+    }
+}
+
+// The receiver's own word on each design, for any sender that listens.
+TEST_F(EndToEnd, ReceiverEmitsAnOutcomeForEveryNotification)
+{
+    std::string const outbox = m_folder.Path() + "/outbox";
+    auto receiver = StartReceiver(outbox, 2);
+    std::string error;
+    auto collector = Platform::BusSignalCollector::Create(SendToMachineContract::kMachineLinkObjectPath,
+                                                          SendToMachineContract::kMachineLinkInterface, &error);
+    ASSERT_NE(collector, nullptr) << error;
+    auto const vp3 = ServiceVp3(Absolute("../shared/corpus/dst/Bean.dst"), "dst");
+    ASSERT_TRUE(PostDesign("Bean.dst", vp3));
+    ASSERT_TRUE(PostDesign("junk.dst", Platform::PropertyData{1, 2, 3}));
+    auto const signals = collector->WaitUntil([](auto const& got) { return got.size() >= 2; }, kProcessTimeout);
+    EXPECT_EQ(receiver->Wait(kProcessTimeout), 0) << receiver->Errors();
+    ASSERT_EQ(signals.size(), 2u);
+    EXPECT_EQ(signals[0].member, SendToMachineContract::kDeliveredSignal);
+    EXPECT_EQ(signals[0].first, "Bean.dst");
+    EXPECT_EQ(signals[0].second, outbox + "/Bean.vp3");
+    EXPECT_EQ(signals[1].member, SendToMachineContract::kRefusedSignal);
+    EXPECT_EQ(signals[1].first, "junk.dst");
+    EXPECT_EQ(signals[1].second, MachineLink::kNotVp3Reason);
+}
+
+// An outbox on a stick that is pulled out: refused, and never recreated on
+// the local disk.
+TEST_F(EndToEnd, RemovedOutboxRefusesAndIsNotRecreated)
+{
+    std::filesystem::create_directory(m_folder.Path() + "/stick");
+    std::string const outbox = m_folder.Path() + "/stick/outbox";
+    auto receiver = StartReceiver(outbox, 2);
+    std::string const bean = Absolute("../shared/corpus/dst/Bean.dst");
+    std::string const summary = "Sent 0 of 1 design to the machine. Not sent: Bean.dst (refused: the outbox is "
+                                "missing (is the stick mounted?))";
+    std::filesystem::remove(outbox);
+    {
+        QelTest::ChildProcess service({QEL_SEND_SERVICE, bean}, m_folder.Path() + "/one.out",
+                                      m_folder.Path() + "/one.err");
+        EXPECT_EQ(service.Wait(kProcessTimeout), 1);
+        EXPECT_NE(service.Errors().find(summary), std::string::npos) << service.Errors();
+        EXPECT_FALSE(std::filesystem::exists(outbox));
+    }
+    std::filesystem::remove_all(m_folder.Path() + "/stick");
+    {
+        QelTest::ChildProcess service({QEL_SEND_SERVICE, bean}, m_folder.Path() + "/two.out",
+                                      m_folder.Path() + "/two.err");
+        EXPECT_EQ(service.Wait(kProcessTimeout), 1);
+        EXPECT_NE(service.Errors().find(summary), std::string::npos) << service.Errors();
+    }
+    EXPECT_EQ(receiver->Wait(kProcessTimeout), 0) << receiver->Errors();
+    EXPECT_FALSE(std::filesystem::exists(m_folder.Path() + "/stick"));
+}
+
+// At start-up the receiver wants a writable outbox whose parent exists, and
+// touches nothing when another receiver serves the session.
+TEST_F(EndToEnd, ReceiverStartsOnlyWithAUsableOutbox)
+{
+    std::string const readOnly = m_folder.Path() + "/readonly";
+    std::filesystem::create_directory(readOnly);
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::string const file = m_folder.Write("file", "");
+    struct Case {
+        char const* what;
+        std::string outbox;
+        char const* message;
+    } const cases[] = {
+        {"missing parent", m_folder.Path() + "/nostick/outbox", "the outbox is missing"},
+        {"parent is a file", file + "/outbox", "the outbox is missing"},
+        {"read-only", readOnly, "the outbox is read-only"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.what);
+        QelTest::ChildProcess receiver({QEL_MACHINE_LINK, "--outbox", c.outbox}, m_folder.Path() + "/r.out",
+                                       m_folder.Path() + "/r.err");
+        EXPECT_EQ(receiver.Wait(kProcessTimeout), 1);
+        EXPECT_NE(receiver.Errors().find(c.message), std::string::npos) << receiver.Errors();
+    }
+    EXPECT_FALSE(std::filesystem::exists(m_folder.Path() + "/nostick"));
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_all);
+
+    auto first = StartReceiver(m_folder.Path() + "/first", 1);
+    QelTest::ChildProcess second({QEL_MACHINE_LINK, "--outbox", m_folder.Path() + "/second"},
+                                 m_folder.Path() + "/s.out", m_folder.Path() + "/s.err");
+    EXPECT_EQ(second.Wait(kProcessTimeout), 1);
+    EXPECT_FALSE(std::filesystem::exists(m_folder.Path() + "/second"));
+}
+
+// Both programs answer --help and --version, and a bad option says what was wrong.
+TEST_F(EndToEnd, ProgramsExplainThemselves)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitStatus;
+        char const* output;   // on standard output, or on standard error when the status is not 0
+    } const cases[] = {
+        {{QEL_SEND_SERVICE, "--help"}, 0, "Usage: qel-send-service FILE..."},
+        {{QEL_SEND_SERVICE, "--version"}, 0, "qel-send-service "},
+        {{QEL_MACHINE_LINK, "--help"}, 0, "Usage: qel-machine-link"},
+        {{QEL_MACHINE_LINK, "--version"}, 0, "qel-machine-link "},
+        {{QEL_MACHINE_LINK, "--count", "many"}, 2, "--count takes a whole number above 0, not: \"many\""},
+        {{QEL_MACHINE_LINK, "--outbox"}, 2, "--outbox needs a folder"},
+        {{QEL_MACHINE_LINK, "--frob"}, 2, "unknown option: \"--frob\""},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.arguments.back());
+        QelTest::ChildProcess program(c.arguments, m_folder.Path() + "/p.out", m_folder.Path() + "/p.err");
+        EXPECT_EQ(program.Wait(kProcessTimeout), c.exitStatus);
+        std::string const text = c.exitStatus == 0 ? program.Output() : program.Errors();
+        EXPECT_NE(text.find(c.output), std::string::npos) << text;
+    }
 }
 
 TEST_F(EndToEnd, ExpressSendLandsInTheExpressFolder)
@@ -153,16 +343,8 @@ TEST_F(EndToEnd, HostileNotificationsWriteNothing)
     static_assert(kLargestBusArray == MachineLink::kMaxPayloadBytes);
     Platform::PropertyData oversized(kLargestBusArray + 1, 0);
     std::copy(vp3.begin(), vp3.end(), oversized.begin());
-    auto& center = Platform::DistributedNotificationCenter::defaultCenter();
-    auto const post = [&](std::string const& name, Platform::PropertyData const& data) {
-        return center.postNotification(SendToMachineContract::kNotificationName,
-                                       {{SendToMachineContract::kDataToSendKey, data},
-                                        {SendToMachineContract::kFilenameKey, name},
-                                        {SendToMachineContract::kFileTypeKey, SendToMachineContract::kNormalSend}},
-                                       true);
-    };
-    EXPECT_TRUE(post("../x", vp3));
-    EXPECT_FALSE(post("big.pes", oversized));
+    EXPECT_TRUE(PostDesign("../x", vp3));
+    EXPECT_FALSE(PostDesign("big.pes", oversized));
     {
         // The right name with arguments of another shape.
         auto connection = sdbus::createSessionBusConnection();
@@ -171,7 +353,7 @@ TEST_F(EndToEnd, HostileNotificationsWriteNothing)
             .onInterface(Platform::kNotificationInterface)
             .withArguments(std::string(SendToMachineContract::kNotificationName), int32_t{5});
     }
-    EXPECT_TRUE(post("fine.pes", vp3));
+    EXPECT_TRUE(PostDesign("fine.pes", vp3));
     EXPECT_EQ(receiver->Wait(kProcessTimeout), 0) << receiver->Errors();
     EXPECT_EQ(FilesUnder(m_folder.Path() + "/outbox"), (std::vector<std::string>{"fine.vp3"}));
     EXPECT_FALSE(std::filesystem::exists(m_folder.Path() + "/x.vp3"));

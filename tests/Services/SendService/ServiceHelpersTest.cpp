@@ -1,5 +1,6 @@
 #include "Platform/Bundle.h"
 #include "QelUIFramework2/QelUIFramework2.h"
+#include "SendService/SendService.h"
 #include "SendService/ServiceHelpers.h"
 #include "TestFolder.h"
 #include <gtest/gtest.h>
@@ -61,6 +62,31 @@ TEST(QelProgressWindow, TerminalLine)
     };
     for (Case const& c : cases)
         EXPECT_EQ(QelUIFramework::ProgressLine(c.text, c.done, c.total, 10), c.expected);
+}
+
+// A long name must not wrap the redrawn line; a character is never split.
+TEST(QelProgressWindow, LineIsCutToTheTerminalWidth)
+{
+    struct Case {
+        char const* line;
+        unsigned columns;
+        char const* expected;
+    } const cases[] = {
+        {"[---] 0/1 Sending a-very-long-name.dst", 16, "[---] 0/1 Sendin"},
+        {"short", 80, "short"},
+        {"Sending \xc3\xa9t\xc3\xa9.dst", 10, "Sending \xc3\xa9t"},
+        {"\xe2\x9c\x93\xe2\x9c\x93", 1, "\xe2\x9c\x93"},
+        {"abc", 0, ""},
+    };
+    for (Case const& c : cases)
+        EXPECT_EQ(QelUIFramework::CutToColumns(c.line, c.columns), c.expected) << c.line;
+}
+
+TEST(SendService, SummaryNamesWhatWasNotSentAndWhy)
+{
+    EXPECT_EQ(SendService::SendSummary(1, 1, {}), "Sent 1 of 1 design to the machine.");
+    EXPECT_EQ(SendService::SendSummary(6, 4, {{"Bean.tvk", "cannot be read"}, {"nosuch.dst", "not found"}}),
+              "Sent 4 of 6 designs to the machine. Not sent: Bean.tvk (cannot be read), nosuch.dst (not found)");
 }
 
 TEST(QelProgressWindow, RunsTheBlockOnTheCallingThreadAndCountsSteps)

@@ -8,9 +8,11 @@
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
 #include "StitchFormats/Vp3/VP3Status.h"
 #include "StitchFormats/Vp3/Vp3TestBytes.h"
+#include "StitchFormats/Vp3/Vp3TestReading.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <zlib.h>
 
 using namespace Brodix;
@@ -223,7 +225,8 @@ TEST(CustomAdapters, TextAndZlib)
     EXPECT_FALSE(zlib.Uncompress(out.data(), garbageSize, "garbage", 7));
 }
 
-TEST(QELDesignFile, SendPostsTheVP3ImageWithNameAndKind)
+// Runs send and gives the user info of the first count notifications it posts.
+std::vector<Platform::PropertyDictionary> ReceivedFrom(std::function<void()> const& send, std::size_t count)
 {
     QelTest::SharedSessionBus();
     std::vector<Platform::PropertyDictionary> received;
@@ -232,21 +235,33 @@ TEST(QELDesignFile, SendPostsTheVP3ImageWithNameAndKind)
     auto listener = Platform::NotificationListener::Create(
         kNotificationName,
         [&](std::optional<Platform::PropertyDictionary> const& userInfo) {
-            ASSERT_TRUE(userInfo.has_value());
-            received.push_back(*userInfo);
-            if (received.size() == 2)
+            EXPECT_TRUE(userInfo.has_value());
+            if (userInfo)
+                received.push_back(*userInfo);
+            if (received.size() == count)
                 self->Stop();
         },
         &error);
-    ASSERT_NE(listener, nullptr) << error;
+    EXPECT_NE(listener, nullptr) << error;
+    if (listener == nullptr)
+        return {};
     self = listener.get();
+    send();
+    listener->Run();
+    return received;
+}
 
+TEST(QELDesignFile, SendPostsTheVP3ImageWithNameAndKind)
+{
     std::string const path = std::filesystem::absolute("../shared/corpus/pes/Bean.pes").string();
     QELDesignFile file(Platform::URL::FileURLWithPath(path));
     ASSERT_TRUE(file.isValid());
-    file.sendToMachine();
-    file.sendExpressToMachine();
-    listener->Run();
+    auto const received = ReceivedFrom(
+        [&] {
+            file.sendToMachine();
+            file.sendExpressToMachine();
+        },
+        2);
 
     auto const expected = WriteVp3(Vp3Lib::CDesignHolder(*file.innerDesign()));
     ASSERT_EQ(received.size(), 2u);
@@ -259,6 +274,25 @@ TEST(QELDesignFile, SendPostsTheVP3ImageWithNameAndKind)
         EXPECT_EQ(*info.at(kFilenameKey).String(), "Bean.pes");
         EXPECT_EQ(info.at(kFileTypeKey).Integer(), i == 0 ? kNormalSend : kExpressSend);
     }
+}
+
+// A VP3 file of lettering goes to the machine with its letters where the
+// file's characters put them.
+TEST(QELDesignFile, SendsTheLetteringOfAVP3File)
+{
+    Vp3Test::Bytes const vp3 = Vp3Test::File({Vp3Test::LetteringText()});
+    std::string const type = VP3TypeIdentifier();
+    QELDesignFile file(&vp3, &type);
+    ASSERT_TRUE(file.isValid());
+    auto const received = ReceivedFrom([&] { file.sendToMachine(); }, 1);
+
+    ASSERT_EQ(received.size(), 1u);
+    std::vector<unsigned char> const* sent = received[0].at(kDataToSendKey).Data();
+    ASSERT_NE(sent, nullptr);
+    CSimpleDesign design;
+    ASSERT_EQ(Vp3Test::ReadOne(*sent, design), Vp3Lib::kStatusOK);
+    EXPECT_EQ(Vp3Test::Points(design), Vp3Test::kLetteringPoints);
+    EXPECT_EQ(design.GetColourCount(), 4u);
 }
 
 } // namespace

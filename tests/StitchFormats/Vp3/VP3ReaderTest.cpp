@@ -4,6 +4,7 @@
 #include "StitchFormats/Vp3/PatternColourData.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
 #include "Vp3TestBytes.h"
+#include "Vp3TestReading.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -20,40 +21,6 @@ using namespace Brodix::Vp3Lib;
 using namespace Vp3Test;
 using CommonTypes::PointI;
 
-struct Point {
-    int x, y;
-    uint8_t type;
-    friend bool operator==(Point const&, Point const&) = default;
-};
-
-std::ostream& operator<<(std::ostream& out, Point const& p)
-{
-    return out << "(" << p.x << ", " << p.y << ", type " << int(p.type) << ")";
-}
-
-std::vector<Point> Points(IDesign const& design)
-{
-    std::vector<Point> points;
-    auto const reader = HoldIterator(design.GetStitchReader());
-    for (reader->First(); !reader->IsDone(); reader->Next()) {
-        CAbsStitch const record = reader->GetCurrentItem();
-        points.push_back({record.position.x, record.position.y, record.type});
-    }
-    return points;
-}
-
-unsigned int ReadOne(Bytes const& bytes, CSimpleDesign& design, bool cleanup = true, PointI offset = {0, 0})
-{
-    CVP3ReadWrite vp3;
-    return vp3.ReadFromMemory(CDesignHolder(&design), bytes.data(), bytes.size(), offset, cleanup);
-}
-
-unsigned int ReadMany(Bytes const& bytes, std::vector<std::shared_ptr<IDesign>>& designs)
-{
-    CVP3ReadWrite vp3;
-    return vp3.ReadFromMemory(CDesignHolder(&designs), bytes.data(), bytes.size(), {0, 0}, true);
-}
-
 Bytes Write(IDesign const& design, bool nudge)
 {
     void* buffer = nullptr;
@@ -64,11 +31,6 @@ Bytes Write(IDesign const& design, bool nudge)
     std::free(buffer);
     return bytes;
 }
-
-constexpr uint8_t N = CAbsStitch::Normal;
-constexpr uint8_t C = CAbsStitch::ColourChange;
-constexpr uint8_t S = CAbsStitch::Stop;
-constexpr uint8_t T = CAbsStitch::Trim;
 
 TEST(Vp3Reader, ReadsBackTheNudgedOneStitchDesign)
 {
@@ -258,8 +220,9 @@ std::vector<BadInputCase> BadInputCases()
         {"stitch block version 1",
          File({Block(3, DesignBody({Block(5, StitchBlockBody(GoodBlock())), Block(5, StitchBlockBody(GoodBlock()), 1)}))}),
          kStatusUnreadable, 2},
-        {"text object at the root", File({designBlock, Block(0x13, {1, 2, 3})}), kStatusUnexpectedClass, 2},
-        {"embedded SPX at the root", File({Block(0x22, {}), designBlock}), kStatusUnexpectedClass, 2},
+        {"unknown class at the root", File({designBlock, Block(0x7E, {1, 2, 3})}), kStatusUnexpectedClass, 2},
+        {"text block too short for its fields", File({designBlock, Block(0x13, {1, 2, 3})}), kStatusUnreadable, 2},
+        {"SPX block too short for its fields", File({Block(0x22, {}), designBlock}), kStatusUnreadable, 2},
         {"design of version 1", File({Block(3, DesignBody({}), 1), designBlock}), kStatusUnreadable, 2},
         {"colour count 0 ends the design", FileWithBlocks({GoodBlock(), [] {
              auto b = GoodBlock();

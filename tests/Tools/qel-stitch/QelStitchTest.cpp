@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <sstream>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -52,8 +56,11 @@ TEST(QelStitch, InfoDescribesEachFile)
 
 TEST(QelStitch, InfoShowsThePesHeader)
 {
-    Result const r = RunTool({"info", "../shared/corpus/pes/Star.pes", "../shared/corpus/pes/Cake_3.pes"});
+    Result const r = RunTool({"info", "../shared/corpus/pes/Star.pes", "../shared/corpus/pes/Cake_3.pes",
+                              "../shared/corpus/pes/Flower.pes"});
     EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("  colour source:  the designer's threads of the PES section\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  PES section:    not read: version 111 "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("  PES version:    70\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("  PES version:    1\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("  hoop:           100 x 100 mm\n"), std::string::npos) << r.out;
@@ -103,6 +110,85 @@ TEST(QelStitch, DumpWritesTheDesignAsJson)
         colourChanges += s[0] == 2;
     }
     EXPECT_EQ(colourChanges, j["colours"].size());
+}
+
+} // namespace
+
+namespace {
+
+// Each command explains itself alone, whichever way it is asked.
+TEST(QelStitch, EachCommandHasItsOwnHelp)
+{
+    struct Case {
+        std::vector<std::string> args;
+        char const* shows;
+        char const* hides;   // something of another command
+    } const cases[] = {
+        {{"help", "convert"}, "--thread-range NAME", "--rotate"},
+        {{"convert", "--help"}, "--thread-range NAME", "--rotate"},
+        {{"fits", "--help"}, "--rotate", "--thread-range"},
+        {{"help", "dump"}, "dump FILE", "--rotate"},
+    };
+    for (Case const& c : cases) {
+        Result const r = RunTool(c.args);
+        EXPECT_EQ(r.status, 0) << c.args[0];
+        EXPECT_NE(r.out.find(c.shows), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find(c.hides), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(RunTool({"help", "bogus"}).status, 2);
+}
+
+} // namespace
+
+namespace {
+
+// A DST file of a label, two stitches and a colour change that nothing follows.
+std::string WriteTrailingChangeDst()
+{
+    std::string bytes = "LA:Sample\r";
+    bytes.resize(512, ' ');
+    unsigned char const records[] = {0x01, 0x00, 0x03, 0x01, 0x00, 0x03, 0x00, 0x00, 0xC3, 0x00, 0x00, 0xF3};
+    bytes.append(reinterpret_cast<char const*>(records), sizeof records);
+    std::string const path = std::filesystem::temp_directory_path() / ("qel-trailing-" + std::to_string(::getpid()) + ".dst");
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+TEST(QelStitch, InfoNamesTheDstLabelAndSkipsAnUnsewnLastColour)
+{
+    std::string const path = WriteTrailingChangeDst();
+    Result const r = RunTool({"info", path});
+    std::filesystem::remove(path);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("  label:          Sample\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  colour changes: 0\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  colours:        1 (assigned: the format stores no colours)\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("    2: "), std::string::npos) << r.out;
+}
+
+} // namespace
+
+namespace {
+
+// "-" reads the design from standard input; its format must be named.
+TEST(QelStitch, DashReadsStandardInput)
+{
+    std::ifstream file(kBean, std::ios::binary);
+    std::stringstream input;
+    input << file.rdbuf();
+    std::streambuf* const previous = std::cin.rdbuf(input.rdbuf());
+    Result const piped = RunTool({"--format", "dst", "dump", "-"});
+    input.clear();
+    input.seekg(0);
+    Result const unnamed = RunTool({"dump", "-"});
+    std::cin.rdbuf(previous);
+
+    Result const direct = RunTool({"dump", kBean});
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    auto const stitches = [](std::string const& json) { return json.substr(json.find("\"stitches\"")); };
+    EXPECT_EQ(stitches(piped.out), stitches(direct.out));
+    EXPECT_EQ(unnamed.status, 1);
+    EXPECT_NE(unnamed.err.find("standard input: name its format with --format EXT"), std::string::npos) << unnamed.err;
 }
 
 } // namespace
