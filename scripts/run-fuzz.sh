@@ -80,7 +80,9 @@ cut_sections() {
       if (( other > start && other < end )); then end=$other; fi
     done
     if (( start >= 0 && end > start )); then
-      tail -c +$((start + 1)) "$file" | head -c $((end - start)) >"$dir/$(basename "$file")-$i"
+      # head stops reading the file at end, so tail reads its whole input and
+      # no SIGPIPE ends the script under pipefail.
+      head -c "$end" "$file" | tail -c +$((start + 1)) >"$dir/$(basename "$file")-$i"
     fi
   done
 }
