@@ -348,7 +348,7 @@ Bytes ContentsStream(Bytes const& block)
     return stream;
 }
 
-struct ArtSpec {
+struct ArtLayout {
     std::vector<Point> points;
     std::vector<Block> blocks;
     std::optional<double> unit = 0.1;   // one file unit is one design unit in x, half a unit in y
@@ -357,18 +357,18 @@ struct ArtSpec {
     std::optional<int32_t> declaredPoints;   // the points count of the content header
 };
 
-Bytes BuildArt(ArtSpec const& spec)
+Bytes BuildArt(ArtLayout const& art)
 {
-    std::vector<Property> properties = {Blob("sequence list", SequenceList(spec.blocks)),
+    std::vector<Property> properties = {Blob("sequence list", SequenceList(art.blocks)),
                                         Blob("embroidery machine name", {'B', 'e', 'r', 'n', 'i', 'n', 'a', 0}, 30),
-                                        Long("number of colours", int32_t(spec.blocks.size())),
+                                        Long("number of colours", int32_t(art.blocks.size())),
                                         Double("design width", 100.0)};
-    if (spec.unit)
-        properties.push_back(Blob("unit conversion info", UnitConversion(*spec.unit)));
-    if (spec.longest)
-        properties.push_back(Long("longest stitch in design", *spec.longest));
-    Bytes const block = ContentBlock(spec.points, spec.declaredPoints.value_or(int32_t(spec.points.size())));
-    return BuildCompoundFile({{u"AUX_INFO", spec.aux},
+    if (art.unit)
+        properties.push_back(Blob("unit conversion info", UnitConversion(*art.unit)));
+    if (art.longest)
+        properties.push_back(Long("longest stitch in design", *art.longest));
+    Bytes const block = ContentBlock(art.points, art.declaredPoints.value_or(int32_t(art.points.size())));
+    return BuildCompoundFile({{u"AUX_INFO", art.aux},
                               {u"\u0005WilcomDesignInformationXY", PropertySet(properties)},
                               {u"Contents", ContentsStream(block)}})
         .bytes;
@@ -681,12 +681,12 @@ TEST(ArtCorpus, DamagedCopiesNeverCrash)
 
 TEST(ArtLoad, PointsBecomeRecordsColourBlockByBlock)
 {
-    ArtSpec spec;
-    spec.points = {{0, 0}, {10, 20}, {30, 40}, {35, 44}};
-    spec.blocks = {{2, 0x0000FF}, {2, 0xFF0000}};
+    ArtLayout art;
+    art.points = {{0, 0}, {10, 20}, {30, 40}, {35, 44}};
+    art.blocks = {{2, 0x0000FF}, {2, 0xFF0000}};
     CStitches stitches(0);
     ZLibInflater zlib;
-    ASSERT_EQ(LoadArt(BuildArt(spec), stitches, &zlib), 0);
+    ASSERT_EQ(LoadArt(BuildArt(art), stitches, &zlib), 0);
     EXPECT_EQ(Records(stitches), (std::vector<Record>{N(10, 10), C, J(20, 10), N(5, 2)}));
     ASSERT_EQ(stitches.GetNumberColours(), 2);
     EXPECT_EQ(stitches.GetColour(0), 0x0000FFu);
@@ -696,12 +696,12 @@ TEST(ArtLoad, PointsBecomeRecordsColourBlockByBlock)
 
 TEST(ArtLoad, LeadingLongMovesAreTheMachineMovingIntoPlace)
 {
-    ArtSpec spec;
-    spec.points = {{0, 0}, {100, 0}, {200, 0}, {203, 8}, {206, 16}};
-    spec.blocks = {{5, 0x00FF00}};
+    ArtLayout art;
+    art.points = {{0, 0}, {100, 0}, {200, 0}, {203, 8}, {206, 16}};
+    art.blocks = {{5, 0x00FF00}};
     CStitches stitches(0);
     ZLibInflater zlib;
-    ASSERT_EQ(LoadArt(BuildArt(spec), stitches, &zlib), 0);
+    ASSERT_EQ(LoadArt(BuildArt(art), stitches, &zlib), 0);
     // Points 0 and 1 fall on point 2, the first with a short step to its successor.
     EXPECT_EQ(Records(stitches), (std::vector<Record>{N(0, 0), N(0, 0), N(3, 4), N(3, 4)}));
 }
@@ -716,13 +716,13 @@ TEST(ArtLoad, LongStitchesAreSplitIntoRecordsThatFit)
         {"longest stitch beyond one record", 1000},
     };
     for (Case const& c : cases) {
-        ArtSpec spec;
-        spec.longest = c.longest;
-        spec.points = {{0, 0}, {10, 0}, {700, 900}, {700, 880}, {-300, -880}};
-        spec.blocks = {{5, 0}};
+        ArtLayout art;
+        art.longest = c.longest;
+        art.points = {{0, 0}, {10, 0}, {700, 900}, {700, 880}, {-300, -880}};
+        art.blocks = {{5, 0}};
         CStitches stitches(0);
         ZLibInflater zlib;
-        ASSERT_EQ(LoadArt(BuildArt(spec), stitches, &zlib), 0) << c.what;
+        ASSERT_EQ(LoadArt(BuildArt(art), stitches, &zlib), 0) << c.what;
         int x = 0, y = 0;
         std::vector<Point> reached;
         for (Record const& r : Records(stitches)) {
@@ -740,36 +740,36 @@ TEST(ArtLoad, LongStitchesAreSplitIntoRecordsThatFit)
 
 TEST(ArtLoad, FilesWithoutWhatTheyNeedAreRefusedOrEmpty)
 {
-    ArtSpec base;
+    ArtLayout base;
     base.points = {{0, 0}, {10, 10}, {20, 20}};
     base.blocks = {{3, 0x123456}};
     struct Case {
         char const* what;
-        void (*change)(ArtSpec&);
+        void (*change)(ArtLayout&);
         int status;
         int records;
     } const cases[] = {
-        {"as built", [](ArtSpec&) {}, 0, 2},
-        {"no unit conversion", [](ArtSpec& s) { s.unit.reset(); }, CStitches::kStatusRefused, 0},
-        {"unit conversion of zero", [](ArtSpec& s) { s.unit = 0.0; }, CStitches::kStatusRefused, 0},
-        {"no longest stitch", [](ArtSpec& s) { s.longest.reset(); }, CStitches::kStatusRefused, 0},
-        {"negative longest stitch", [](ArtSpec& s) { s.longest = -5; }, CStitches::kStatusRefused, 0},
-        {"stored in another form", [](ArtSpec& s) { s.aux = {3, 0, 0, 0, 0}; }, Art::kStatusOtherStorage, 0},
-        {"nine-byte storage note", [](ArtSpec& s) { s.aux = {1, 0, 0, 0, 0, 0, 0, 0, 0}; }, 0, 2},
-        {"four-byte storage note is ignored", [](ArtSpec& s) { s.aux = {1, 0, 0, 0}; }, 0, 0},
-        {"six-byte storage note is ignored", [](ArtSpec& s) { s.aux = {3, 0, 0, 0, 0, 0}; }, 0, 0},
-        {"storage kind 2 has no points", [](ArtSpec& s) { s.aux = {2, 0, 0, 0, 0}; }, 0, 0},
-        {"no points declared", [](ArtSpec& s) { s.declaredPoints = 0; }, 0, 0},
+        {"as built", [](ArtLayout&) {}, 0, 2},
+        {"no unit conversion", [](ArtLayout& s) { s.unit.reset(); }, CStitches::kStatusRefused, 0},
+        {"unit conversion of zero", [](ArtLayout& s) { s.unit = 0.0; }, CStitches::kStatusRefused, 0},
+        {"no longest stitch", [](ArtLayout& s) { s.longest.reset(); }, CStitches::kStatusRefused, 0},
+        {"negative longest stitch", [](ArtLayout& s) { s.longest = -5; }, CStitches::kStatusRefused, 0},
+        {"stored in another form", [](ArtLayout& s) { s.aux = {3, 0, 0, 0, 0}; }, Art::kStatusOtherStorage, 0},
+        {"nine-byte storage note", [](ArtLayout& s) { s.aux = {1, 0, 0, 0, 0, 0, 0, 0, 0}; }, 0, 2},
+        {"four-byte storage note is ignored", [](ArtLayout& s) { s.aux = {1, 0, 0, 0}; }, 0, 0},
+        {"six-byte storage note is ignored", [](ArtLayout& s) { s.aux = {3, 0, 0, 0, 0, 0}; }, 0, 0},
+        {"storage kind 2 has no points", [](ArtLayout& s) { s.aux = {2, 0, 0, 0, 0}; }, 0, 0},
+        {"no points declared", [](ArtLayout& s) { s.declaredPoints = 0; }, 0, 0},
         {"more points declared than the limit",
-         [](ArtSpec& s) { s.declaredPoints = CStitches::kMaxStitchCount + 1; }, CStitches::kStatusRefused, 0},
-        {"more points declared than coded", [](ArtSpec& s) { s.declaredPoints = 4'000'000; }, 0, 2},
+         [](ArtLayout& s) { s.declaredPoints = CStitches::kMaxStitchCount + 1; }, CStitches::kStatusRefused, 0},
+        {"more points declared than coded", [](ArtLayout& s) { s.declaredPoints = 4'000'000; }, 0, 2},
     };
     for (Case const& c : cases) {
-        ArtSpec spec = base;
-        c.change(spec);
+        ArtLayout art = base;
+        c.change(art);
         CStitches stitches(0);
         ZLibInflater zlib;
-        EXPECT_EQ(LoadArt(BuildArt(spec), stitches, &zlib), c.status) << c.what;
+        EXPECT_EQ(LoadArt(BuildArt(art), stitches, &zlib), c.status) << c.what;
         if (c.status == 0) {
             EXPECT_EQ(stitches.GetCount(), c.records) << c.what;
             EXPECT_EQ(stitches.GetNumberColours(), 1) << c.what;
@@ -779,28 +779,28 @@ TEST(ArtLoad, FilesWithoutWhatTheyNeedAreRefusedOrEmpty)
 
 TEST(ArtLoad, TooManyColourBlocksAreRefused)
 {
-    ArtSpec spec;
-    spec.points = {{0, 0}};
-    spec.blocks.assign(CStitches::kMaxColourCount + 1, Block{0, 0});
+    ArtLayout art;
+    art.points = {{0, 0}};
+    art.blocks.assign(CStitches::kMaxColourCount + 1, Block{0, 0});
     CStitches stitches(0);
     ZLibInflater zlib;
-    EXPECT_EQ(LoadArt(BuildArt(spec), stitches, &zlib), CStitches::kStatusRefused);
+    EXPECT_EQ(LoadArt(BuildArt(art), stitches, &zlib), CStitches::kStatusRefused);
 }
 
 TEST(ArtLoad, RecordsBeyondTheStitchLimitAreRefused)
 {
     // A move of millions of units with a longest stitch of one unit needs more
     // records than any design may have.
-    ArtSpec spec;
-    spec.unit = 0.1;
-    spec.longest = 1;
-    spec.points = {{0, 0}, {0, 0}};
+    ArtLayout art;
+    art.unit = 0.1;
+    art.longest = 1;
+    art.points = {{0, 0}, {0, 0}};
     for (int k = 1; k <= 100; ++k)
-        spec.points.push_back({60'000 * k, 0});
-    spec.blocks = {{102, 0}};
+        art.points.push_back({60'000 * k, 0});
+    art.blocks = {{102, 0}};
     CStitches stitches(0);
     ZLibInflater zlib;
-    EXPECT_EQ(LoadArt(BuildArt(spec), stitches, &zlib), CStitches::kStatusRefused);
+    EXPECT_EQ(LoadArt(BuildArt(art), stitches, &zlib), CStitches::kStatusRefused);
 }
 
 TEST(ArtLoad, ShortOrForeignFilesAreNotCompoundFiles)
