@@ -326,27 +326,6 @@ TajimaCount CountTajimaRecords(CStitches& stitches)
     return count;
 }
 
-// The label in the formats' code page, cut to its field; control characters
-// would break the header's lines, so they become spaces.
-std::string TajimaLabel(SF::ISaveInformation* information, SF::ICharEncoding* encoding)
-{
-    if (information == nullptr)
-        return {};
-    std::wstring const name = information->GetTextValue(L"Filename");
-    std::string label;
-    if (encoding != nullptr) {
-        label = encoding->ConvertToChars(name.substr(0, kLabelLength));
-    } else {
-        for (wchar_t c : name.substr(0, kLabelLength))
-            label.push_back(c >= 0 && c < 0x7F ? static_cast<char>(c) : '?');
-    }
-    label.resize(std::min(label.size(), kLabelLength));
-    for (char& c : label)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = ' ';
-    return label;
-}
-
 } // namespace
 
 int CStitches::TajimaSave(IArchiverRetriever& retriever, ISaveInformation* information, ICharEncoding* encoding)
@@ -368,7 +347,7 @@ int CStitches::TajimaSave(IArchiverRetriever& retriever, ISaveInformation* infor
         return SF::kSaveStatusTooManyColours;
 
     StitchWriting::MemoryStream image;
-    SaveTajimaHeader(image, TajimaLabel(information, encoding).c_str());
+    SaveTajimaHeader(image, StitchWriting::MachineLabel(information, encoding, kLabelLength).c_str());
     PutTajimaData(image);
     return StitchWriting::WriteImage(*output, image.Content());
 }

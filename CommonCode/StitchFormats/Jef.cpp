@@ -1,11 +1,16 @@
-// Janome JEF reader. A small little-endian header names the stitch data offset
-// and the colour count; the Janome colour codes sit just before the stitch
-// data, which is the 2-byte stream that the SEW reader shares (Jef.h).
+// Janome JEF reader and writer. A small little-endian header names the stitch
+// data offset, the colour count, the hoop and the design's extents; the Janome
+// colour codes sit just before the stitch data, which is the 2-byte stream
+// that the SEW reader shares (Jef.h).
 #include "StitchFormats/Jef.h"
+#include "StitchFormats/ByteOrder.h"
 #include "StitchFormats/Palettes.h"
+#include "StitchFormats/StitchWriting.h"
 #include "StitchFormats/Stitches.h"
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <ctime>
 #include <vector>
 
 using Brodix::IArchiverStream;
@@ -187,4 +192,164 @@ int CStitches::JefLoad(IArchiverStream& stream)
         codes[i] = ReadInt16(entries.data() + kColourEntrySize * i);
 
     return ReadJanomeStitchData(*this, stream, static_cast<unsigned long>(dataStart), {0, 0}, codes);
+}
+
+// ---- the writer ----
+
+namespace {
+
+namespace SF = Brodix::StitchFormats;
+
+constexpr uint32_t kFixedHeaderSize = 116;
+constexpr uint32_t kHeaderFlags = 0x14;
+constexpr std::size_t kDateLength = 14;   // YYYYMMDDHHMMSS
+constexpr uint32_t kThreadType = 0x0D;    // the second list: one entry per colour
+// The reader takes the stitch data offset as a signed 16-bit value.
+constexpr long kMaxStitchOffset = 0x7FFF;
+constexpr int kMinStep = -127;   // -128 as an x step would read as the escape
+constexpr int32_t kDoesNotFit = -1;
+
+// Janome hoops, in tenths of a millimetre, and their header codes.
+struct JanomeHoop {
+    uint32_t code;
+    int width;
+    int height;
+};
+constexpr JanomeHoop kHoop110x110{0, 1100, 1100};
+constexpr JanomeHoop kHoop50x50{1, 500, 500};
+constexpr JanomeHoop kHoop140x200{2, 1400, 2000};
+constexpr JanomeHoop kHoop126x110{3, 1260, 1100};
+constexpr JanomeHoop kHoop200x200{4, 2000, 2000};
+// From the smallest; a design larger than all takes the largest.
+constexpr JanomeHoop kHoopsBySize[] = {kHoop50x50, kHoop110x110, kHoop126x110, kHoop140x200, kHoop200x200};
+// The header's four hoop fields, in their order.
+constexpr JanomeHoop kHoopFields[] = {kHoop110x110, kHoop50x50, kHoop140x200, kHoop140x200};
+
+// How far the design reaches from the hoop centre, left, top, right and bottom (y up).
+using Reach = std::array<long long, 4>;
+
+bool FitsJanomeHoop(Reach const& reach, JanomeHoop const& hoop)
+{
+    return reach[0] <= hoop.width / 2 && reach[2] <= hoop.width / 2 && reach[1] <= hoop.height / 2
+           && reach[3] <= hoop.height / 2;
+}
+
+JanomeHoop DesignFitJanomeHoop(Reach const& reach)
+{
+    for (JanomeHoop const& hoop : kHoopsBySize)
+        if (FitsJanomeHoop(reach, hoop))
+            return hoop;
+    return kHoopsBySize[std::size(kHoopsBySize) - 1];
+}
+
+int32_t Clamped32(long long value)
+{
+    return static_cast<int32_t>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
+}
+
+// The design's reach, then the room it leaves in each hoop of the header.
+void WriteJefExtentInfo(std::vector<uint8_t>& image, Reach const& reach)
+{
+    for (long long side : reach)
+        ByteOrder::PutLe32(image, static_cast<uint32_t>(Clamped32(side)));
+    for (JanomeHoop const& hoop : kHoopFields) {
+        bool const fits = FitsJanomeHoop(reach, hoop);
+        int const half[4] = {hoop.width / 2, hoop.height / 2, hoop.width / 2, hoop.height / 2};
+        for (int k = 0; k < 4; ++k)
+            ByteOrder::PutLe32(image, static_cast<uint32_t>(fits ? Clamped32(half[k] - reach[k]) : kDoesNotFit));
+    }
+}
+
+std::string SaveDate()
+{
+    std::time_t const now = std::time(nullptr);
+    std::tm parts{};
+    gmtime_r(&now, &parts);
+    char text[kDateLength + 1] = {};
+    if (std::strftime(text, sizeof text, "%Y%m%d%H%M%S", &parts) != kDateLength)
+        return std::string(kDateLength, '0');
+    return text;
+}
+
+// The stitch data: a stitch or a jump with an x step of -128 goes as two
+// halves, the first a jump, so the needle still goes down only at the end.
+// Trims have no code; the machine trims on the jumps.
+std::vector<uint8_t> JanomeStitchData(std::vector<CStitch> const& records, uint32_t& units)
+{
+    std::vector<uint8_t> data;
+    data.reserve(records.size() * 2 + 2);
+    auto jump = [&](int dx, int dy) {
+        data.insert(data.end(), {kEscape, kJump, static_cast<uint8_t>(dx), static_cast<uint8_t>(dy)});
+    };
+    for (CStitch const& r : records) {
+        switch (r.flags) {
+        case STITCH_NORMAL:
+        case STITCH_JUMP:
+            if (r.dx < kMinStep) {
+                jump(r.dx / 2, r.dy / 2);
+                if (r.flags == STITCH_JUMP)
+                    jump(r.dx - r.dx / 2, r.dy - r.dy / 2);
+                else
+                    data.insert(data.end(), {static_cast<uint8_t>(r.dx - r.dx / 2), static_cast<uint8_t>(r.dy - r.dy / 2)});
+            } else if (r.flags == STITCH_JUMP) {
+                jump(r.dx, r.dy);
+            } else {
+                data.insert(data.end(), {static_cast<uint8_t>(r.dx), static_cast<uint8_t>(r.dy)});
+            }
+            break;
+        case STITCH_COLOUR: data.insert(data.end(), {kEscape, kColourChange}); break;
+        default: break;
+        }
+    }
+    data.insert(data.end(), {kEscape, kEnd});
+    units = static_cast<uint32_t>(data.size() / 2);
+    return data;
+}
+
+} // namespace
+
+int CStitches::JefSave(IArchiverRetriever& retriever)
+{
+    IArchiverStream* const output = StitchWriting::OutputOf(retriever);
+    if (output == nullptr)
+        return SF::kSaveStatusNoOutput;
+    StitchWriting::StoplessRecords const design = StitchWriting::MakeStopless(*this);
+    long const colours = static_cast<long>(design.colours.size());
+    long const stitchOffset = static_cast<long>(kFixedHeaderSize) + kColourListsPerColour * kColourEntrySize * colours;
+    if (!ValidateNumCols(static_cast<int>(colours)) || stitchOffset > kMaxStitchOffset)
+        return SF::kSaveStatusTooManyColours;
+    uint32_t units = 0;
+    std::vector<uint8_t> const data = JanomeStitchData(design.records, units);
+
+    std::vector<uint8_t> image;
+    image.reserve(static_cast<std::size_t>(stitchOffset) + data.size());
+    ByteOrder::PutLe32(image, static_cast<uint32_t>(stitchOffset));
+    ByteOrder::PutLe32(image, kHeaderFlags);
+    std::string const date = SaveDate();
+    image.insert(image.end(), date.begin(), date.end());
+    ByteOrder::PutLe16(image, 0);
+    ByteOrder::PutLe32(image, static_cast<uint32_t>(colours));
+    ByteOrder::PutLe32(image, units);
+    SizeDesign();
+    Extent const box = GetExtent();
+    Reach const reach = {-static_cast<long long>(box.minX), box.maxY, box.maxX, -static_cast<long long>(box.minY)};
+    ByteOrder::PutLe32(image, DesignFitJanomeHoop(reach).code);
+    WriteJefExtentInfo(image, reach);
+    // Janome codes count from 1: palette entry c is written c + 1.
+    for (int colour : design.colours)
+        ByteOrder::PutLe32(image, static_cast<uint32_t>(GetClosestSewToRGB(RgbDataFromRGB(GetColour(colour))) + 1));
+    for (long k = 0; k < colours; ++k)
+        ByteOrder::PutLe32(image, kThreadType);
+    image.insert(image.end(), data.begin(), data.end());
+
+    // Our reader's record count decides. It splits only the leading move, into
+    // at most twice the units it came from, so a file of fewer units than half
+    // the limit is taken anyway; a larger one is read back to know.
+    if (units > static_cast<uint32_t>(kMaxRecords) / 2) {
+        Brodix::Archivers::MemoryStreamRW<IArchiverStream> stream(image.data(), image.size());
+        CStitches back(m_defaultColourType);
+        if (back.JefLoad(stream) != kStatusOk)
+            return SF::kSaveStatusTooManyRecords;
+    }
+    return StitchWriting::WriteImage(*output, image);
 }

@@ -3,10 +3,13 @@
 // colour list, the stitch section at block offset 512 and thumbnails.
 #include "StitchFormats/Pes.h"
 #include "Fundamentals/SimpleDesign.h"
+#include "StitchFormats/ByteOrder.h"
 #include "StitchFormats/Palettes.h"
 #include "StitchFormats/Pec.h"
+#include "StitchFormats/PecWriting.h"
 #include "StitchFormats/PesThreads.h"
 #include "StitchFormats/StitchBuildingArray.h"
+#include "StitchFormats/StitchWriting.h"
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -390,9 +393,16 @@ int PESLoad::Run(Brodix::StitchFormats::ICharEncoding* encoding)
 
 } // namespace
 
-int CPESReadWrite::Save(IArchiverRetriever&, ISaveInformation*, ITvkVipCodec*)
+// Version 1 holds one block on a single-position hoop, so the designs go
+// into it merged.
+int CPESReadWrite::Save(IArchiverRetriever& retriever, ISaveInformation* information, ITvkVipCodec* codec)
 {
-    return kStatusNoWriter;
+    CSimpleDesign merged;
+    for (auto const& design : m_designs)
+        if (design)
+            CSimpleDesign::MergeDesign(merged, *design, true, false);
+    return StitchWriting::SaveAsStitches(merged, retriever, Brodix::StitchFormats::FormatPES, information, nullptr,
+                                         codec);
 }
 
 int CPESReadWrite::Load(IArchiverStream& stream, ICharEncoding* encoding, ITvkVipCodec*, IZLib*, std::wstring*)
@@ -463,4 +473,52 @@ void CPESReadWrite::HandleBrotherColoursEx(int* out, int n, unsigned char* indic
 {
     for (int k = 0; k < n; ++k)
         out[k] = static_cast<int>(GetBrotherRGB(indices[k] - 1));
+}
+
+// ---- the version 1 writer ----
+
+namespace {
+
+constexpr char kPES1Magic[] = "#PES0001";
+constexpr std::size_t kCardDataOffsetPos = 8;
+constexpr uint16_t kHoop100x100 = 0;
+constexpr uint16_t kHoop130x180 = 1;
+constexpr int kSmallHoopExtent = 1000;   // 100 mm
+// The PES section: no design objects, then the end of the object list.
+constexpr uint8_t kEmptyPesSection[] = {0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00};
+// The reader takes the colour count as a signed byte and reads 128 bytes of
+// the colour block, the count included.
+constexpr int kMaxPesColours = static_cast<int>(kColourBlockSize) - 1;
+
+} // namespace
+
+int CStitches::BrotherPESSave(IArchiverRetriever& retriever, ISaveInformation* information)
+{
+    namespace SF = Brodix::StitchFormats;
+    IArchiverStream* const output = StitchWriting::OutputOf(retriever);
+    if (output == nullptr)
+        return SF::kSaveStatusNoOutput;
+    StitchWriting::StoplessRecords design;
+    PecWriting::PecBlock block;
+    if (int const status = PecWriting::PrepareBlock(*this, information, kMaxPesColours, design, block);
+        status != SF::kSaveStatusOK)
+        return status;
+
+    std::vector<uint8_t> image(kPES1Magic, kPES1Magic + kMagicSize);
+    ByteOrder::PutLe32(image, 0);   // the card data offset, known below
+    bool const small = block.extentWidth <= kSmallHoopExtent && block.extentHeight <= kSmallHoopExtent;
+    ByteOrder::PutLe16(image, small ? kHoop100x100 : kHoop130x180);
+    ByteOrder::PutLe16(image, 0);
+    image.insert(image.end(), std::begin(kEmptyPesSection), std::end(kEmptyPesSection));
+    auto const cardData = static_cast<uint32_t>(image.size());
+    for (int k = 0; k < 4; ++k)
+        image[kCardDataOffsetPos + k] = static_cast<uint8_t>(cardData >> (8 * k));
+
+    // The reader moves a single block by half its extents up and to the left,
+    // so the block starts with the move back: the design reads back where it was.
+    block.leadingMove = Brodix::CommonTypes::PointI{block.extentWidth / 2, block.extentHeight / 2};
+    block.standalone = false;
+    if (int const status = PecWriting::AppendPecBlock(image, block); status != SF::kSaveStatusOK)
+        return status;
+    return StitchWriting::WriteImage(*output, image);
 }

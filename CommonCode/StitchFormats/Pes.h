@@ -1,6 +1,7 @@
-// The PES reader: a version header followed by one Brother card-data block per
-// hoop position. Each block becomes one design; the blocks of a multi-position
-// hoop are placed relative to each other, and colours continue across blocks.
+// The PES reader and writer: a version header followed by one Brother
+// card-data block per hoop position. Each block becomes one design; the blocks
+// of a multi-position hoop are placed relative to each other, and colours
+// continue across blocks. The writer makes version 1 files of one block.
 #pragma once
 #include "StitchFormats/BaseReadWrite.h"
 #include "StitchFormats/PesHeaders.h"
@@ -8,11 +9,10 @@
 class CPESReadWrite : public CBaseReadWrite {
 public:
     static constexpr int kStatusUnknownVersion = 2;   // a version no header class reads
-    static constexpr int kStatusNoWriter = 6;
 
     using CBaseReadWrite::CBaseReadWrite;
 
-    // Writing PES is not part of this library.
+    // Writes the designs merged as a version 1 file (CStitches::BrotherPESSave).
     [[nodiscard]] int Save(IArchiverRetriever& retriever, ISaveInformation* information, ITvkVipCodec* codec) override;
     [[nodiscard]] int Load(IArchiverStream& stream, ICharEncoding* encoding, ITvkVipCodec* codec, IZLib* zlib,
                            std::wstring* wideArgument) override;

@@ -7,6 +7,7 @@
 #include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/BaseReadWrite.h"
 #include "StitchFormats/ColourRules.h"
+#include "StitchFormats/StitchWriting.h"
 #include "StitchFormats/Stitches.h"
 
 namespace Brodix::StitchFormats {
@@ -33,26 +34,12 @@ int LoadIntoDesign(IDesign& design, CStitches& stitches, Format format)
     return 0;
 }
 
-// The writers take every colour's thread catalogue from its manufacturer name;
-// this one is the default of a container that has none.
-constexpr int kWriterColourType = 1;
-
 int SaveImpl(IDesign const& design, IArchiverRetriever& retriever, Format format, ISaveInformation* information,
              ICharEncoding* encoding, ITvkVipCodec* codec)
 {
     if (auto writer = CReadWriteFactory::CreateRWObject(format, design))
         return writer->Save(retriever, information, codec);
-    // Machines expect a colour change on the last needle position of the colour
-    // before, and the first stitch of the new colour as a stitch of its own.
-    CSimpleDesign machineOrder;
-    CSimpleDesign::Copy(design, machineOrder, false);
-    ConvertStitchesForColourRules(machineOrder, OldColourRules);
-    CStitches stitches(kWriterColourType);
-    if (!stitches.ConvertFromAbsolute(machineOrder, true))
-        return kSaveStatusTooManyRecords;
-    stitches.SetWideNotes(design.GetDesignNotes());
-    stitches.SizeDesign();
-    return stitches.Save(retriever, format, information, encoding, codec);
+    return StitchWriting::SaveAsStitches(design, retriever, format, information, encoding, codec);
 }
 
 } // namespace

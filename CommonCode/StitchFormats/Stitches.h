@@ -243,6 +243,12 @@ public:
     // TVK (Tvk.cpp) and VIP (Vip.cpp)
     [[nodiscard]] int TovenrikSave(IArchiverRetriever& retriever, ICharEncoding* encoding, ITvkVipCodec* codec);
     [[nodiscard]] int VIPSave(IArchiverRetriever& retriever, ITvkVipCodec* codec);
+    // PEC (PecWriter.cpp) and PES version 1 (Pes.cpp): one card-data block
+    // with the "Filename" of information as its label.
+    [[nodiscard]] int BrotherPECSave(IArchiverRetriever& retriever, ISaveInformation* information);
+    [[nodiscard]] int BrotherPESSave(IArchiverRetriever& retriever, ISaveInformation* information);
+    // JEF (Jef.cpp)
+    [[nodiscard]] int JefSave(IArchiverRetriever& retriever);
 
 private:
     [[nodiscard]] int ReadFormat(IArchiverStream& stream, Format format, ICharEncoding* encoding,

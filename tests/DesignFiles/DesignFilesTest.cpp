@@ -268,7 +268,8 @@ TEST(DesignFiles, SavedFilesLoadBackAndRefusalsAreNamed)
     std::vector<FileFormat> const savable(SavableFileFormats().begin(), SavableFileFormats().end());
     EXPECT_EQ(savable, (std::vector<FileFormat>{FileFormat::VP3, FileFormat::DST, FileFormat::EXP,
                                                 FileFormat::Toyota10o, FileFormat::PCS, FileFormat::TVK,
-                                                FileFormat::VIP}));
+                                                FileFormat::VIP, FileFormat::PES, FileFormat::PEC,
+                                                FileFormat::JEF}));
     LoadResult const original = LoadDesign(ReadSample("../shared/corpus/dst/Crown.DST"), FileFormat::DST);
     ASSERT_TRUE(original.Loaded());
     original.design->SetDesignNotes(L"For Ann");
@@ -286,6 +287,9 @@ TEST(DesignFiles, SavedFilesLoadBackAndRefusalsAreNamed)
         if (format == FileFormat::DST) {
             EXPECT_EQ(std::string(saved.bytes.begin(), saved.bytes.begin() + 11), "LA:Crown   ");
         }
+        if (format == FileFormat::PEC) {
+            EXPECT_EQ(std::string(saved.bytes.begin(), saved.bytes.begin() + 20), "#PEC0001LA:Crown    ");
+        }
     }
 
     LoadResult const tall = LoadDesign(ReadSample("../shared/corpus/jef/Cake_3.jef"), FileFormat::JEF);
@@ -300,7 +304,7 @@ TEST(DesignFiles, SavedFilesLoadBackAndRefusalsAreNamed)
     } const cases[] = {
         {tall.design.get(), FileFormat::PCS, SF::kSaveStatusTooLarge, "TooLarge",
          "the design is larger than PCS can hold"},
-        {tall.design.get(), FileFormat::PES, SF::kSaveStatusNoWriter, "NoWriter", "PES cannot be written"},
+        {tall.design.get(), FileFormat::SEW, SF::kSaveStatusNoWriter, "NoWriter", "SEW cannot be written"},
         {&empty, FileFormat::DST, SF::kSaveStatusEmpty, "Empty", "the design has no stitches to write"},
         {&empty, FileFormat::VP3, 3, "NoStitches", "the design has no stitches to write"},
     };

@@ -174,7 +174,7 @@ TEST_P(WritersRoundTrip, EveryCorpusDesignReadsBackWithItsNeedlePoints)
 
 INSTANTIATE_TEST_SUITE_P(Formats, WritersRoundTrip,
                          testing::Values(SF::FormatDST, SF::FormatEXP, SF::Format10o, SF::FormatPCS, SF::FormatTVK,
-                                         SF::FormatVIP),
+                                         SF::FormatVIP, SF::FormatPEC, SF::FormatPES, SF::FormatJEF),
                          [](testing::TestParamInfo<SF::Format> const& info) {
                              return std::string("Format") + SF::FormatName(info.param);
                          });

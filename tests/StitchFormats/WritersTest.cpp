@@ -532,10 +532,11 @@ TEST(Save, StatusesOfTheEntry)
         {"DST", &design, SF::FormatDST, SF::kSaveStatusOK},
         {"no stitches", &empty, SF::FormatDST, SF::kSaveStatusEmpty},
         {"a move no format holds", &farFlung, SF::FormatEXP, SF::kSaveStatusTooManyRecords},
-        {"PES", &design, SF::FormatPES, SF::kSaveStatusNoWriter},
-        {"PEC", &design, SF::FormatPEC, SF::kSaveStatusNoWriter},
+        {"PES", &design, SF::FormatPES, SF::kSaveStatusOK},
+        {"PEC", &design, SF::FormatPEC, SF::kSaveStatusOK},
+        {"JEF", &design, SF::FormatJEF, SF::kSaveStatusOK},
+        {"PES, no stitches", &empty, SF::FormatPES, SF::kSaveStatusEmpty},
         {"SEW", &design, SF::FormatSEW, SF::kSaveStatusNoWriter},
-        {"JEF", &design, SF::FormatJEF, SF::kSaveStatusNoWriter},
         {"XXX", &design, SF::FormatXXX, SF::kSaveStatusNoWriter},
         {"SHV", &design, SF::FormatSHV, SF::kSaveStatusNoWriter},
         {"DHV", &design, SF::FormatDHV, SF::kSaveStatusNoWriter},
@@ -574,8 +575,13 @@ TEST(Save, ColourChangesGoWhereMachinesExpectThem)
     MemoryRetriever merged;
     ASSERT_EQ(SF::Save(two, merged, SF::Format10o, nullptr, nullptr, nullptr), SF::kSaveStatusOK);
     EXPECT_GT(merged.Written().size(), expected.size());
+    // PES version 1 holds one block: the designs go into it merged.
     MemoryRetriever pes;
-    EXPECT_EQ(SF::Save(two, pes, SF::FormatPES, nullptr, nullptr, nullptr), SF::kSaveStatusNoWriter);
+    ASSERT_EQ(SF::Save(two, pes, SF::FormatPES, nullptr, nullptr, nullptr), SF::kSaveStatusOK);
+    MemoryStream pesFile(pes.Written());
+    CSimpleDesign back;
+    ASSERT_EQ(SF::Load(back, pesFile, 0, SF::FormatPES, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(back.GetColourCount(), 4u);
 }
 
 } // namespace

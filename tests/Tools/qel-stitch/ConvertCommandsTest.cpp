@@ -120,8 +120,10 @@ TEST(QelStitchConvert, ReplacesAnExistingFileOnlyWithForce)
 TEST(QelStitchConvert, RefusesWhatTheFormatCannotHoldAndWritesNothing)
 {
     TestFolder folder;
-    // 120 colours, one stitch each: more than DST holds.
+    // 120 colours, one stitch each: more than DST holds; 257 more than a PEC
+    // colour block holds.
     std::string const colours = WriteColours(folder, "colours.vp3", 120, [](int i) { return unsigned(i) * 2; });
+    std::string const many = WriteColours(folder, "many.vp3", 257, [](int i) { return unsigned(i) * 2; });
 
     struct Case {
         std::vector<std::string> args;
@@ -136,8 +138,16 @@ TEST(QelStitchConvert, RefusesWhatTheFormatCannotHoldAndWritesNothing)
          1,
          "colours.dst (DST): the design has more colours or colour changes than DST holds (the design has 120 "
          "colours); nothing was written (status 7 TooManyColours)"},
-        {{"convert", kCrown, folder.Path() + "/crown.pes"}, 2,
-         "crown.pes: cannot write PES; the output formats are vp3 dst exp 10o pcs tvk vip"},
+        {{"convert", many, folder.Path() + "/many.pes"},
+         1,
+         "many.pes (PES): the design has more colours or colour changes than PES holds (the design has 257 "
+         "colours); nothing was written (status 7 TooManyColours)"},
+        {{"convert", many, folder.Path() + "/many.pec"},
+         1,
+         "many.pec (PEC): the design has more colours or colour changes than PEC holds (the design has 257 "
+         "colours); nothing was written (status 7 TooManyColours)"},
+        {{"convert", kCrown, folder.Path() + "/crown.sew"}, 2,
+         "crown.sew: cannot write SEW; the output formats are vp3 dst exp 10o pcs tvk vip pes pec jef"},
         {{"convert", "--to", "zzz", kCrown, folder.Path() + "/crown.dst"}, 2, "cannot write 'zzz'"},
         {{"convert", kCrown, folder.Path() + "/missing/crown.dst"}, 1,
          "crown.dst (DST): cannot create: open folder: No such file or directory"},
@@ -149,7 +159,7 @@ TEST(QelStitchConvert, RefusesWhatTheFormatCannotHoldAndWritesNothing)
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_EQ(r.err.rfind("qel-stitch: ", 0), 0u) << r.err;
     }
-    EXPECT_EQ(FilesUnder(folder.Path()), std::vector<std::string>{"colours.vp3"});
+    EXPECT_EQ(FilesUnder(folder.Path()), (std::vector<std::string>{"colours.vp3", "many.vp3"}));
 }
 
 TEST(QelStitchConvert, NamesThePcsPaletteWhenColoursAreMapped)
