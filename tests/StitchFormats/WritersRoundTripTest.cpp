@@ -1,9 +1,11 @@
-// Every sample file that the format engine reads saves to each of the six
-// written formats and reads back with the same needle points. What may differ:
-// moves split into other records, the colours (mapped to the target's
-// palette), the commands a format cannot hold (a stop becomes a colour change
-// in DST, EXP and PCS; PCS derives trims from long moves), and PCS, which
-// centres the design on its hoop and drops a second stitch on the same point.
+// Every sample file that the format engine reads saves to each of the written
+// formats and reads back with the same needle points. What may differ: moves
+// split into other records, the colours (mapped to the target's palette), the
+// commands a format cannot hold (a stop becomes a colour change in DST, EXP,
+// PCS, PEC, PES and JEF; PCS derives trims from long moves, JEF has none), and
+// PCS, which centres the design on its hoop and drops a second stitch on the
+// same point. PEC, PES and JEF also keep the colour blocks: each block that has
+// needle points reads back with as many, a stop starting a block of its own.
 // A design a format cannot represent must be refused for the reason it gives.
 #include "Fundamentals/MemoryStream.h"
 #include "Fundamentals/SimpleDesign.h"
@@ -48,6 +50,30 @@ std::vector<PointI> NeedlePoints(IDesign const& design)
     return points;
 }
 
+// How many needle points each colour block holds, in order, leaving out blocks
+// with none; with stopsChangeColour a stop starts a block.
+std::vector<std::size_t> ColourBlockSizes(IDesign const& design, bool stopsChangeColour)
+{
+    auto const records = StitchFormatsTesting::StitchesOf(design);
+    std::vector<std::size_t> sizes(1, 0);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        CAbsStitch const& r = records[i];
+        bool const startsColour = r.type == CAbsStitch::ColourChange && i + 1 < records.size()
+                                  && records[i + 1].type != CAbsStitch::ColourChange;
+        if (startsColour || (stopsChangeColour && r.type == CAbsStitch::Stop))
+            sizes.push_back(0);
+        if (r.type == CAbsStitch::Normal || startsColour)
+            ++sizes.back();
+    }
+    std::erase(sizes, 0u);
+    return sizes;
+}
+
+bool KeepsColourBlocks(SF::Format format)
+{
+    return format == SF::FormatPEC || format == SF::FormatPES || format == SF::FormatJEF;
+}
+
 // PCS keeps one needle record per point: a stitch on the spot of the one before goes.
 std::vector<PointI> WithoutRepeats(std::vector<PointI> points)
 {
@@ -88,6 +114,17 @@ bool RefusalIsJustified(SF::Format format, int status, IDesign const& design, st
         return CountOf(design, CAbsStitch::ColourChange) - 1 + CountOf(design, CAbsStitch::Stop) > 98;
     if ((format == SF::FormatTVK || format == SF::FormatVIP) && status == SF::kSaveStatusTooLarge)
         return box.minX < -32768 || box.maxX > 32767 || box.minY < -32768 || box.maxY > 32767;
+    // The stitch section's extents are 16 bits; the colour block holds 256
+    // colours, of which our PES reader reads 127.
+    if ((format == SF::FormatPEC || format == SF::FormatPES) && status == SF::kSaveStatusTooLarge)
+        return width > 0xFFFF || height > 0xFFFF;
+    std::size_t const blocks = ColourBlockSizes(design, true).size();
+    if (format == SF::FormatPEC && status == SF::kSaveStatusTooManyColours)
+        return blocks > 256;
+    if (format == SF::FormatPES && status == SF::kSaveStatusTooManyColours)
+        return blocks > 127;
+    if (format == SF::FormatJEF && status == SF::kSaveStatusTooManyColours)
+        return blocks > 2000;
     return false;
 }
 
@@ -163,6 +200,8 @@ TEST_P(WritersRoundTrip, EveryCorpusDesignReadsBackWithItsNeedlePoints)
         };
         EXPECT_TRUE(got == want) << "needle point " << at << ": read " << show(got, at) << ", expected "
                                  << show(want, at);
+        if (KeepsColourBlocks(target))
+            EXPECT_EQ(ColourBlockSizes(back, false), ColourBlockSizes(original, true));
         ++written;
     }
     EXPECT_GT(designs, 0) << "no corpus design was read";
