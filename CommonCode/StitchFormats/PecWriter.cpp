@@ -177,7 +177,8 @@ void PutByteCount(std::vector<uint8_t>& image, std::size_t at, uint32_t count)
 }
 
 // The section's records as card steps (y down), and each colour block's lines
-// for the thumbnails.
+// for the thumbnails: a stitch continues the line unless a move without
+// stitching came before it.
 std::vector<PecWriting::ColourBlockLines> SaveBrotherCardData(std::vector<uint8_t>& image, PecWriting::PecBlock const& block,
                                                             long long& readerRecords)
 {
@@ -217,8 +218,9 @@ std::vector<PecWriting::ColourBlockLines> SaveBrotherCardData(std::vector<uint8_
             break;
         case STITCH_TRIM: encoder.Trim(); break;
         case STITCH_COLOUR:
-            lines.emplace_back();
-            lineOpen = false;
+            // The new thread starts where the last one ended.
+            lines.emplace_back(1, PecWriting::Polyline{at});
+            lineOpen = true;
             encoder.ColourChange();
             break;
         default: break;

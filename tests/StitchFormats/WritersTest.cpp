@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -441,6 +442,307 @@ TEST(VipWriter, ColoursCatalogueTypesAndNotesReadBack)
     EXPECT_EQ(back.GetWideNotes(), std::wstring(L"AB\U0001F600\uFFFD"));
 }
 
+// ---- PEC, PES and JEF ----
+
+// One container for the Brother and Janome writers: a stitch, a run of jumps,
+// a long stitch, a colour change to a colour of the same palette entry, a
+// stitch on the spot, a trim without a move, a stop and a last stitch.
+std::vector<CStitch> const kMachineRecords = {N(10, 20), J(100, 0), J(50, -30), N(-70, 5), kColour, N(0, 0),
+                                              kTrim,     N(3, 4),   kStop,      N(1, 1),   kEnd};
+
+// Consecutive jumps as one: the readers split moves their own way.
+std::vector<Record> JumpsMerged(std::vector<Record> const& records)
+{
+    std::vector<Record> out;
+    for (Record const& r : records) {
+        if (r.flags == STITCH_JUMP && !out.empty() && out.back().flags == STITCH_JUMP) {
+            out.back().dx += r.dx;
+            out.back().dy += r.dy;
+        } else {
+            out.push_back(r);
+        }
+    }
+    return out;
+}
+
+constexpr std::size_t kPecBlock = 8;   // after "#PEC0001"
+constexpr std::size_t kPecStitches = kPecBlock + 512;
+constexpr std::size_t kThumbnailSize = 6 * 38;
+
+TEST(PecWriter, BlockHeaderColoursStitchCodesAndThumbnails)
+{
+    unsigned const red = GetBrotherRGB(4);
+    CStitches stitches(1);
+    Fill(stitches, kMachineRecords, {red, red});
+    MemoryRetriever out;
+    StitchFormatsTesting::FilenameInformation information(L"Rose\u00e9 and a long name");
+    ASSERT_EQ(stitches.BrotherPECSave(out, &information), SF::kSaveStatusOK);
+    Bytes const& file = out.Written();
+    ASSERT_GT(file.size(), kPecStitches + 46);
+
+    std::string const header = "#PEC0001LA:Rose? and a long\r" + std::string(12, ' ');
+    EXPECT_EQ(Slice(file, 0, 40), Bytes(header.begin(), header.end()));
+    EXPECT_EQ(Slice(file, 40, 44), (Bytes{0xFF, 0x00, 6, 38}));
+    // Three colours (the stop repeats the second), each palette entry 4, written 5.
+    EXPECT_EQ(Slice(file, kPecBlock + 48, kPecBlock + 52), (Bytes{2, 5, 5, 5}));
+    EXPECT_EQ(file[kPecBlock + 52], ' ');
+
+    Bytes const section = {
+        0x00, 0x00, 46, 0x00, 0x00,   // byte count: the section's 46 bytes, as 24 bits
+        0x31, 0xFF, 0xF0, 160, 0, 30, 0,   // signature, design units, extents 160 x 30
+        0xE0, 0x01, 0xB0, 0x01,
+        0x90, 0x00, 0x90, 0x00,   // a move of nothing, which a PEC reader drops
+        0x0A, 0x6C,               // stitch (10, -20): 7 bits, y down
+        0x90, 0x96, 0x90, 0x1E,   // both jumps as one 12-bit move (150, 30)
+        0x8F, 0xBA, 0x7B,         // stitch (-70, -5): x in 12 bits
+        0xFE, 0xB0, 0x02,         // colour change
+        0x00, 0x00,
+        0xA0, 0x00, 0xA0, 0x00,   // the trim, on a move of nothing
+        0x03, 0x7C,
+        0xFE, 0xB0, 0x01,         // the stop
+        0x01, 0x7F,
+        0xFF,
+    };
+    EXPECT_EQ(Slice(file, kPecStitches, kPecStitches + section.size()), section);
+    // The whole design and one picture per colour.
+    EXPECT_EQ(file.size(), kPecStitches + section.size() + 4 * kThumbnailSize);
+
+    CStitches back(1);
+    std::vector<Record> const expected = {
+        {STITCH_NORMAL, 10, 20}, {STITCH_JUMP, 150, -30}, {STITCH_NORMAL, -70, 5}, {STITCH_COLOUR, 0, 0},
+        {STITCH_NORMAL, 0, 0},   {STITCH_TRIM, 0, 0},     {STITCH_NORMAL, 3, 4},   {STITCH_COLOUR, 0, 0},
+        {STITCH_NORMAL, 1, 1},   {STITCH_END, 0, 0},
+    };
+    EXPECT_EQ(JumpsMerged(ReadBack(file, SF::FormatPEC, nullptr, &back)), expected);
+    ASSERT_EQ(back.GetNumberColours(), 3);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(back.GetColour(k), red);
+}
+
+TEST(PecWriter, LongMovesTrimsAndFirstMoves)
+{
+    struct Case {
+        char const* name;
+        std::vector<CStitch> records;
+        Bytes codes;   // after the move of nothing, up to the end code
+        std::vector<Record> back;
+    } const cases[] = {
+        // 17 jumps of 127 and 1: 2160 units, more than one 12-bit move holds.
+        {"a move split in two",
+         [] {
+             std::vector<CStitch> r(17, J(127, 0));
+             r.insert(r.end(), {J(1, 0), N(1, 0)});
+             return r;
+         }(),
+         {0x94, 0x38, 0x90, 0x00, 0x94, 0x38, 0x90, 0x00, 0x01, 0x00},
+         {{STITCH_JUMP, 2160, 0}, {STITCH_NORMAL, 1, 0}}},
+        {"a trim flags the move after it", {N(5, 0), kTrim, J(-20, 3), N(1, 0)},
+         {0x05, 0x00, 0xAF, 0xEC, 0xAF, 0xFD, 0x01, 0x00},
+         {{STITCH_NORMAL, 5, 0}, {STITCH_TRIM, 0, 0}, {STITCH_JUMP, -20, 3}, {STITCH_NORMAL, 1, 0}}},
+        {"the largest short steps and the smallest long ones",
+         {N(63, 0), N(-64, 0), N(0, 64), N(0, -63), N(64, 0), N(0, 65)},
+         {0x3F, 0x00, 0x40, 0x00, 0x00, 0x40, 0x00, 0x3F, 0x80, 0x40, 0x00, 0x00, 0x8F, 0xBF},
+         {{STITCH_NORMAL, 63, 0}, {STITCH_NORMAL, -64, 0}, {STITCH_NORMAL, 0, 64}, {STITCH_NORMAL, 0, -63},
+          {STITCH_NORMAL, 64, 0}, {STITCH_NORMAL, 0, 65}}},
+        {"a colour change before any stitch goes", {J(3, 3), kColour, N(1, 1)},
+         {0x90, 0x03, 0x9F, 0xFD, 0x01, 0x7F},
+         {{STITCH_JUMP, 3, 3}, {STITCH_NORMAL, 1, 1}}},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        CStitches stitches(1);
+        Fill(stitches, c.records);
+        MemoryRetriever out;
+        ASSERT_EQ(stitches.BrotherPECSave(out, nullptr), SF::kSaveStatusOK);
+        Bytes const& file = out.Written();
+        constexpr std::size_t kCodes = kPecStitches + 20;
+        ASSERT_GT(file.size(), kCodes + c.codes.size());
+        EXPECT_EQ(Slice(file, kCodes, kCodes + c.codes.size() + 1), [&] {
+            Bytes b = c.codes;
+            b.push_back(0xFF);
+            return b;
+        }());
+        std::vector<Record> want = c.back;
+        want.push_back({STITCH_END, 0, 0});
+        // The first move of a PEC file is dropped: ours is the move of nothing.
+        EXPECT_EQ(JumpsMerged(ReadBack(file, SF::FormatPEC)), JumpsMerged(want));
+    }
+}
+
+// The pixel at (x, y) of thumbnail k: bit 0 is the leftmost of each byte.
+bool Pixel(Bytes const& file, std::size_t thumbnails, int k, int x, int y)
+{
+    return (file[thumbnails + static_cast<std::size_t>(k) * kThumbnailSize + static_cast<std::size_t>(y * 6 + x / 8)]
+            >> (x % 8)) & 1;
+}
+
+TEST(PecWriter, ThumbnailsDrawTheWholeDesignAndEachColour)
+{
+    // A line to the right in the first colour, then one downwards in the second.
+    CStitches stitches(1);
+    Fill(stitches, {N(0, 0), N(100, 0), kColour, N(0, -60), kEnd});
+    MemoryRetriever out;
+    ASSERT_EQ(stitches.BrotherPECSave(out, nullptr), SF::kSaveStatusOK);
+    Bytes const& file = out.Written();
+    ASSERT_GT(file.size(), kPecStitches + 5);
+    std::size_t const thumbnails = kPecStitches + file[kPecStitches + 2];   // the section's length
+    ASSERT_EQ(file.size(), thumbnails + 3 * kThumbnailSize);
+
+    // 100 x 60 units fill the 39 x 29 pixel area from (4, 4) in width:
+    // the lines lie on row 7 from x 4 to 43 and on column 43 from row 7 to 30.
+    auto row = [&](int k, int from, int to) {
+        int set = 0;
+        for (int x = from; x <= to; ++x)
+            set += Pixel(file, thumbnails, k, x, 7);
+        return set;
+    };
+    auto column = [&](int k, int from, int to) {
+        int set = 0;
+        for (int y = from; y <= to; ++y)
+            set += Pixel(file, thumbnails, k, 43, y);
+        return set;
+    };
+    EXPECT_EQ(row(0, 4, 43), 40);
+    EXPECT_EQ(column(0, 7, 30), 24);
+    EXPECT_EQ(row(1, 4, 43), 40);
+    EXPECT_EQ(column(1, 8, 30), 0);
+    EXPECT_EQ(row(2, 4, 42), 0);
+    EXPECT_EQ(column(2, 7, 30), 24);
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_TRUE(Pixel(file, thumbnails, k, 1, 18));    // the frame's left side
+        EXPECT_TRUE(Pixel(file, thumbnails, k, 24, 36));   // and its bottom
+        EXPECT_FALSE(Pixel(file, thumbnails, k, 20, 20));  // nothing drawn inside the L
+        EXPECT_FALSE(Pixel(file, thumbnails, k, 0, 0));
+    }
+}
+
+TEST(PesWriter, VersionOneHeaderThenTheBlockThatReadsBackInPlace)
+{
+    CStitches stitches(1);
+    Fill(stitches, kMachineRecords, {GetBrotherRGB(4), GetBrotherRGB(10)});
+    MemoryRetriever out;
+    ASSERT_EQ(stitches.BrotherPESSave(out, nullptr), SF::kSaveStatusOK);
+    Bytes const& file = out.Written();
+    Bytes const header = {'#', 'P', 'E', 'S', '0', '0', '0', '1', 22, 0, 0, 0,   // card data at 22
+                          0, 0, 0, 0,                                            // hoop 100 x 100
+                          0, 0, 0xFF, 0xFF, 0, 0};                               // no design objects
+    ASSERT_GT(file.size(), 22u + 512 + 24);
+    EXPECT_EQ(Slice(file, 0, 22), header);
+    EXPECT_EQ(Slice(file, 22, 25), (Bytes{'L', 'A', ':'}));
+    EXPECT_EQ(Slice(file, 22 + 48, 22 + 52), (Bytes{2, 5, 11, 11}));
+    // After the move of nothing: the move back from where the reader puts the
+    // block's origin, half the extents (80, 15) up and left.
+    EXPECT_EQ(Slice(file, 22 + 512 + 16, 22 + 512 + 28),
+              (Bytes{0x90, 0x00, 0x90, 0x00, 0x90, 0x50, 0x90, 0x0F, 0x0A, 0x6C, 0x90, 0x96}));
+
+    // Its needle points are those of the PEC file of the same records.
+    MemoryRetriever pec;
+    ASSERT_EQ(stitches.BrotherPECSave(pec, nullptr), SF::kSaveStatusOK);
+    auto needles = [](Bytes const& bytes, SF::Format format) {
+        MemoryStream stream(bytes);
+        CSimpleDesign design;
+        EXPECT_EQ(SF::Load(design, stream, 0, format, nullptr, nullptr, nullptr, nullptr), 0);
+        std::vector<std::pair<int, PointI>> points;
+        for (CAbsStitch const& s : StitchFormatsTesting::StitchesOf(design))
+            if (s.type == CAbsStitch::Normal || s.type == CAbsStitch::ColourChange)
+                points.emplace_back(s.type, s.position);
+        return points;
+    };
+    auto const fromPes = needles(file, SF::FormatPES);
+    EXPECT_GE(fromPes.size(), 5u);
+    EXPECT_EQ(fromPes, needles(pec.Written(), SF::FormatPEC));
+    EXPECT_EQ(fromPes.back().second, (PointI{94, 0}));
+
+    // A design over 100 mm takes the 130 x 180 hoop.
+    CStitches large(1);
+    Fill(large, std::vector<CStitch>(8, N(126, 0)));
+    MemoryRetriever largeOut;
+    ASSERT_EQ(large.BrotherPESSave(largeOut, nullptr), SF::kSaveStatusOK);
+    EXPECT_EQ(Slice(largeOut.Written(), 12, 14), (Bytes{1, 0}));
+}
+
+TEST(JefWriter, HeaderHoopColourCodesAndStitchData)
+{
+    unsigned const red = GetExtendedSewRGB(9);
+    std::vector<CStitch> records = kMachineRecords;
+    records.insert(records.end() - 1, N(-128, 6));
+    CStitches stitches(1);
+    Fill(stitches, records, {red, red});
+    MemoryRetriever out;
+    ASSERT_EQ(stitches.JefSave(out), SF::kSaveStatusOK);
+    Bytes const& file = out.Written();
+    ASSERT_EQ(file.size(), 140u + 30);
+
+    EXPECT_EQ(Le32At(file, 0), 140u);   // 116 and two lists of three colours
+    EXPECT_EQ(Le32At(file, 4), 0x14u);
+    for (std::size_t i = 8; i < 22; ++i)
+        EXPECT_TRUE(file[i] >= '0' && file[i] <= '9') << i;   // the date and time of saving
+    EXPECT_EQ(Slice(file, 22, 24), (Bytes{0, 0}));
+    EXPECT_EQ(Le32At(file, 24), 3u);
+    EXPECT_EQ(Le32At(file, 28), 15u);   // 2-byte units of stitch data
+    // Reach from the centre: left 34, top 20, right 160, bottom 10; the 50 x 50 hoop (code 1) holds it.
+    EXPECT_EQ(Le32At(file, 32), 1u);
+    std::vector<uint32_t> const extents = {34,  20,  160, 10,  516, 530, 390, 540, 216, 230, 90,
+                                           240, 666, 980, 540, 990, 666, 980, 540, 990};
+    for (std::size_t k = 0; k < extents.size(); ++k)
+        EXPECT_EQ(Le32At(file, 36 + 4 * k), extents[k]) << k;
+    // Janome entry 9 for every colour, written 10; then the thread types.
+    for (std::size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(Le32At(file, 116 + 4 * k), 10u);
+        EXPECT_EQ(Le32At(file, 128 + 4 * k), 13u);
+    }
+    Bytes const data = {
+        0x0A, 0x14, 0x80, 0x02, 0x64, 0x00, 0x80, 0x02, 0x32, 0xE2, 0xBA, 0x05,   // stitch, jumps, stitch
+        0x80, 0x01, 0x00, 0x00, 0x03, 0x04,                                     // change, stitches (no trim)
+        0x80, 0x01, 0x01, 0x01,                                                 // the stop, a stitch
+        0x80, 0x02, 0xC0, 0x03, 0xC0, 0x03,   // -128 in x: a jump and a stitch of -64
+        0x80, 0x10,
+    };
+    EXPECT_EQ(Slice(file, 140, file.size()), data);
+
+    CStitches back(1);
+    std::vector<Record> const expected = {
+        {STITCH_NORMAL, 10, 20},  {STITCH_JUMP, 100, 0},  {STITCH_JUMP, 50, -30}, {STITCH_NORMAL, -70, 5},
+        {STITCH_COLOUR, 0, 0},    {STITCH_NORMAL, 0, 0},  {STITCH_NORMAL, 3, 4},  {STITCH_COLOUR, 0, 0},
+        {STITCH_NORMAL, 1, 1},    {STITCH_JUMP, -64, 3},  {STITCH_NORMAL, -64, 3},
+    };
+    EXPECT_EQ(ReadBack(file, SF::FormatJEF, nullptr, &back), expected);
+    ASSERT_EQ(back.GetNumberColours(), 3);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(back.GetColour(k), red);
+}
+
+TEST(JefWriter, TheSmallestHoopThatHoldsTheDesign)
+{
+    struct Case {
+        int right;    // the design reaches this far right of the centre
+        int down;     // and this far below it
+        uint32_t hoop;
+    } const cases[] = {
+        {250, 250, 1},    // 50 x 50
+        {251, 0, 0},      // 110 x 110
+        {630, 0, 3},      // 126 x 110
+        {631, 0, 2},      // 140 x 200
+        {600, 1000, 2},
+        {701, 0, 4},      // 200 x 200
+        {1001, 0, 4},     // larger than every hoop: the largest
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(std::to_string(c.right) + ", " + std::to_string(c.down));
+        std::vector<CStitch> records;
+        for (int x = c.right; x > 0; x -= 100)
+            records.push_back(N(std::min(x, 100), 0));
+        for (int y = c.down; y > 0; y -= 100)
+            records.push_back(N(0, -std::min(y, 100)));
+        CStitches stitches(1);
+        Fill(stitches, records);
+        MemoryRetriever out;
+        ASSERT_EQ(stitches.JefSave(out), SF::kSaveStatusOK);
+        EXPECT_EQ(Le32At(out.Written(), 32), c.hoop);
+    }
+}
+
 // ---- refusals: a status, and nothing written ----
 
 TEST(Writers, RefuseWhatAFormatCannotHoldBeforeWritingAnything)
@@ -463,6 +765,20 @@ TEST(Writers, RefuseWhatAFormatCannotHoldBeforeWritingAnything)
     CStitches dstColours(1), tvkColours(1);
     Fill(dstColours, changes);
     Fill(tvkColours, moreChanges);
+    // 517 steps of 127: 65659 units, beyond the 16-bit extents of the PEC stitch section.
+    CStitches widest(1);
+    Fill(widest, std::vector<CStitch>(517, N(127, 0)));
+    // Colour blocks one past what each holds: 257 for PEC, 128 for our PES
+    // reader, 2001 for JEF (tvkColours); and the most each holds.
+    auto colourBlocks = [](int blocks) {
+        std::vector<CStitch> records = {N(1, 1)};
+        for (int i = 1; i < blocks; ++i)
+            records.insert(records.end(), {i % 2 ? kStop : kColour, N(1, 1)});
+        auto stitches = std::make_unique<CStitches>(1);
+        Fill(*stitches, records);
+        return stitches;
+    };
+    auto const pecColours = colourBlocks(257), pesColours = colourBlocks(128);
     struct Case {
         char const* name;
         CStitches* stitches;
@@ -481,6 +797,14 @@ TEST(Writers, RefuseWhatAFormatCannotHoldBeforeWritingAnything)
         {"DST colour changes and stops", &dstColours, SF::FormatDST, SF::kSaveStatusTooManyColours},
         {"TVK colours", &tvkColours, SF::FormatTVK, SF::kSaveStatusTooManyColours},
         {"VIP colours", &tvkColours, SF::FormatVIP, SF::kSaveStatusTooManyColours},
+        {"PEC records", &tooMany, SF::FormatPEC, SF::kSaveStatusTooManyRecords},
+        {"PES records", &tooMany, SF::FormatPES, SF::kSaveStatusTooManyRecords},
+        {"JEF records", &tooMany, SF::FormatJEF, SF::kSaveStatusTooManyRecords},
+        {"PEC extents", &widest, SF::FormatPEC, SF::kSaveStatusTooLarge},
+        {"PES extents", &widest, SF::FormatPES, SF::kSaveStatusTooLarge},
+        {"PEC colours and stops", pecColours.get(), SF::FormatPEC, SF::kSaveStatusTooManyColours},
+        {"PES colours and stops", pesColours.get(), SF::FormatPES, SF::kSaveStatusTooManyColours},
+        {"JEF colours", &tvkColours, SF::FormatJEF, SF::kSaveStatusTooManyColours},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);
@@ -488,13 +812,25 @@ TEST(Writers, RefuseWhatAFormatCannotHoldBeforeWritingAnything)
         EXPECT_EQ(c.stitches->Save(out, c.format, nullptr, nullptr, codec.get()), c.status);
         EXPECT_TRUE(out.Written().empty());
     }
+
+    // One less is written.
+    struct Fits {
+        int blocks;
+        SF::Format format;
+    } const fits[] = {{256, SF::FormatPEC}, {127, SF::FormatPES}, {2000, SF::FormatJEF}};
+    for (Fits const& f : fits) {
+        SCOPED_TRACE(SF::FormatName(f.format));
+        MemoryRetriever out;
+        EXPECT_EQ(colourBlocks(f.blocks)->Save(out, f.format, nullptr, nullptr, nullptr), SF::kSaveStatusOK);
+        EXPECT_FALSE(out.Written().empty());
+    }
 }
 
 TEST(Writers, OutputAndCodecFailures)
 {
     auto const codec = SF::MakeTvkVipCodec();
-    for (SF::Format const format :
-         {SF::FormatDST, SF::FormatEXP, SF::Format10o, SF::FormatPCS, SF::FormatTVK, SF::FormatVIP}) {
+    for (SF::Format const format : {SF::FormatDST, SF::FormatEXP, SF::Format10o, SF::FormatPCS, SF::FormatTVK,
+                                    SF::FormatVIP, SF::FormatPEC, SF::FormatPES, SF::FormatJEF}) {
         SCOPED_TRACE(SF::FormatName(format));
         CStitches stitches(1);
         Fill(stitches, {N(1, 1), kEnd});
