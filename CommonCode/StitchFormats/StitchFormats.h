@@ -34,11 +34,11 @@ namespace Brodix::StitchFormats {
 [[nodiscard]] int Save(IDesign const& design, IArchiverRetriever& retriever, Format format,
                        ISaveInformation* information, ICharEncoding* encoding, ITvkVipCodec* codec);
 
-// The formats Save writes: DST, EXP, 10o, PCS, TVK and VIP.
+// The formats Save writes: DST, EXP, 10o, PCS, TVK, VIP, PES, PEC and JEF.
 std::span<Format const> WrittenFormats();
 
-// As above for several designs: PES keeps them apart, every other format
-// writes them merged into one.
+// As above for several designs, written merged into one (a PES file of
+// version 1 holds one design too).
 [[nodiscard]] int Save(std::vector<std::shared_ptr<IDesign>> const& designs, IArchiverRetriever& retriever,
                        Format format, ISaveInformation* information, ICharEncoding* encoding, ITvkVipCodec* codec);
 

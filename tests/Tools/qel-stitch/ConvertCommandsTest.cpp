@@ -67,7 +67,8 @@ TEST(QelStitchConvert, WritesEveryFormatFromTheExtension)
         char const* format;
     } const cases[] = {
         {"crown.DsT", "DST"}, {"crown.exp", "EXP"}, {"crown.10O", "10o"}, {"crown.pcs", "PCS"},
-        {"crown.tvk", "TVK"}, {"crown.VIP", "VIP"}, {"crown.vp3", "VP3"},
+        {"crown.tvk", "TVK"}, {"crown.VIP", "VIP"}, {"crown.vp3", "VP3"}, {"crown.Pes", "PES"},
+        {"crown.pec", "PEC"}, {"crown.JEF", "JEF"},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);
@@ -80,8 +81,9 @@ TEST(QelStitchConvert, WritesEveryFormatFromTheExtension)
         EXPECT_EQ(CountNeedlePoints(out), expected);
     }
     EXPECT_EQ(FilesUnder(folder.Path()).size(), std::size(cases));
-    // The DST label is the input's name.
+    // The DST and PEC labels are the input's name.
     EXPECT_EQ(Contents(folder.Path() + "/crown.DsT").substr(0, 20), "LA:Crown           \r");
+    EXPECT_EQ(Contents(folder.Path() + "/crown.pec").substr(0, 28), "#PEC0001LA:Crown           \r");
 }
 
 TEST(QelStitchConvert, ToChoosesTheFormatAndNotesTravel)
