@@ -635,6 +635,11 @@ TEST(PesWriter, VersionOneHeaderThenTheBlockThatReadsBackInPlace)
     // block's origin, half the extents (80, 15) up and left.
     EXPECT_EQ(Slice(file, 22 + 512 + 16, 22 + 512 + 28),
               (Bytes{0x90, 0x00, 0x90, 0x00, 0x90, 0x50, 0x90, 0x0F, 0x0A, 0x6C, 0x90, 0x96}));
+    // The reader skips (colour byte + 2) thumbnails of 6 x 38 after the end
+    // code, as the block header says: the file ends there.
+    std::size_t const section = file[22 + 512 + 2];
+    EXPECT_EQ(file[22 + 512 + section - 1], 0xFF);
+    EXPECT_EQ(file.size(), 22 + 512 + section + (file[22 + 48] + 2) * std::size_t(file[22 + 34]) * file[22 + 35]);
 
     // Its needle points are those of the PEC file of the same records.
     MemoryRetriever pec;
