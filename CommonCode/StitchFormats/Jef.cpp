@@ -290,7 +290,8 @@ std::vector<uint8_t> JanomeStitchData(std::vector<CStitch> const& records, uint3
                 if (r.flags == STITCH_JUMP)
                     jump(r.dx - r.dx / 2, r.dy - r.dy / 2);
                 else
-                    data.insert(data.end(), {static_cast<uint8_t>(r.dx - r.dx / 2), static_cast<uint8_t>(r.dy - r.dy / 2)});
+                    data.insert(data.end(),
+                                {static_cast<uint8_t>(r.dx - r.dx / 2), static_cast<uint8_t>(r.dy - r.dy / 2)});
             } else if (r.flags == STITCH_JUMP) {
                 jump(r.dx, r.dy);
             } else {

@@ -179,8 +179,10 @@ void PutByteCount(std::vector<uint8_t>& image, std::size_t at, uint32_t count)
 // The section's records as card steps (y down), and each colour block's lines
 // for the thumbnails: a stitch continues the line unless a move without
 // stitching came before it.
-std::vector<PecWriting::ColourBlockLines> SaveBrotherCardData(std::vector<uint8_t>& image, PecWriting::PecBlock const& block,
-                                                            long long& readerRecords)
+// readerRecords receives the most records our reader makes of them, or -1
+// when the section outgrows its byte count.
+std::vector<PecWriting::ColourBlockLines> SaveBrotherCardData(std::vector<uint8_t>& image,
+                                                            PecWriting::PecBlock const& block, long long& readerRecords)
 {
     std::size_t const start = image.size();
     image.insert(image.end(), kByteCountSize, 0);

@@ -64,7 +64,8 @@ TEST(QelStitchVp3, ReportsFailuresLikeTheOtherCommands)
         char const* message;
     };
     Case const cases[] = {
-        {{"convert", kBean, TempPath("out.sew")}, 2, "cannot write SEW; the output formats are vp3 dst exp 10o pcs tvk vip pes pec jef"},
+        {{"convert", kBean, TempPath("out.sew")}, 2,
+         "cannot write SEW; the output formats are vp3 dst exp 10o pcs tvk vip pes pec jef"},
         {{"convert", kBean}, 2, "convert takes IN OUT"},
         {{"convert", "../shared/corpus/dst/missing.dst", TempPath("out.vp3")}, 1, "cannot open"},
         {{"convert", kBean, "/nonexistent-folder/out.vp3"}, 1, "(VP3): cannot create"},
