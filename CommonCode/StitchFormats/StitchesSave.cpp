@@ -88,6 +88,7 @@ StoplessRecords MakeStopless(CStitches& stitches)
     StoplessRecords out;
     out.records.reserve(static_cast<std::size_t>(stitches.GetCount()));
     int const lastColour = std::max(stitches.GetNumberColours() - 1, 0);
+    out.colours.reserve(static_cast<std::size_t>(stitches.GetActualColourCount() + CountStops(stitches) + 1));
     int colour = 0;
     out.colours.push_back(colour);
     bool stitchedInBlock = false;
