@@ -569,6 +569,21 @@ TEST(PecWriter, LongMovesTrimsAndFirstMoves)
     }
 }
 
+TEST(PecWriter, ALabelOurReadersTakeForAnotherProductsDataIsLeftOut)
+{
+    CStitches stitches(1);
+    Fill(stitches, {N(1, 1), kEnd});
+    for (SF::Format const format : {SF::FormatPEC, SF::FormatPES}) {
+        SCOPED_TRACE(SF::FormatName(format));
+        MemoryRetriever out;
+        StitchFormatsTesting::FilenameInformation information(L"SColourStitch");
+        ASSERT_EQ(stitches.Save(out, format, &information, nullptr, nullptr), SF::kSaveStatusOK);
+        MemoryStream stream(out.Written());
+        CSimpleDesign design;
+        EXPECT_EQ(SF::Load(design, stream, 0, format, nullptr, nullptr, nullptr, nullptr), 0);
+    }
+}
+
 // The pixel at (x, y) of thumbnail k: bit 0 is the leftmost of each byte.
 bool Pixel(Bytes const& file, std::size_t thumbnails, int k, int x, int y)
 {
