@@ -17,7 +17,7 @@ namespace {
 // The frame's lines, and the area inside it that the design is scaled into.
 constexpr int kFrameLeft = 1, kFrameRight = kThumbnailWidth - 2;
 constexpr int kFrameTop = 1, kFrameBottom = kThumbnailHeight - 2;
-constexpr int kCornerCut = 2;   // pixels left out at each corner of the frame
+constexpr int kCornerCut = 3;   // pixels left out at each corner of the frame
 constexpr int kDrawLeft = 4, kDrawRight = kThumbnailWidth - 5;
 constexpr int kDrawTop = 4, kDrawBottom = kThumbnailHeight - 5;
 
@@ -49,16 +49,17 @@ void DrawLine(Thumbnail& picture, PointI a, PointI b)
     }
 }
 
+// The frame Brother machines draw: straight sides, corners cut by a step of two pixels.
 void DrawFrame(Thumbnail& picture)
 {
     DrawLine(picture, {kFrameLeft + kCornerCut, kFrameTop}, {kFrameRight - kCornerCut, kFrameTop});
     DrawLine(picture, {kFrameLeft + kCornerCut, kFrameBottom}, {kFrameRight - kCornerCut, kFrameBottom});
     DrawLine(picture, {kFrameLeft, kFrameTop + kCornerCut}, {kFrameLeft, kFrameBottom - kCornerCut});
     DrawLine(picture, {kFrameRight, kFrameTop + kCornerCut}, {kFrameRight, kFrameBottom - kCornerCut});
-    SetPixel(picture, kFrameLeft + 1, kFrameTop + 1);
-    SetPixel(picture, kFrameRight - 1, kFrameTop + 1);
-    SetPixel(picture, kFrameLeft + 1, kFrameBottom - 1);
-    SetPixel(picture, kFrameRight - 1, kFrameBottom - 1);
+    DrawLine(picture, {kFrameLeft + 1, kFrameTop + 2}, {kFrameLeft + 2, kFrameTop + 1});
+    DrawLine(picture, {kFrameRight - 1, kFrameTop + 2}, {kFrameRight - 2, kFrameTop + 1});
+    DrawLine(picture, {kFrameLeft + 1, kFrameBottom - 2}, {kFrameLeft + 2, kFrameBottom - 1});
+    DrawLine(picture, {kFrameRight - 1, kFrameBottom - 2}, {kFrameRight - 2, kFrameBottom - 1});
 }
 
 // The box scaled alike on both axes and centred in the drawing area.
