@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -623,6 +624,17 @@ TEST(PecWriter, ThumbnailsDrawTheWholeDesignAndEachColour)
     EXPECT_EQ(column(1, 8, 30), 0);
     EXPECT_EQ(row(2, 4, 42), 0);
     EXPECT_EQ(column(2, 7, 30), 24);
+    // The frame is the one in the pictures of a real file.
+    char const* const real = "../shared/corpus/pec/Hopea.pec";
+    if (std::filesystem::exists(real)) {
+        auto const bytes = StitchFormatsTesting::ReadFile(real);
+        Bytes const hopea(bytes.begin(), bytes.end());
+        std::size_t const hopeaPictures = kPecStitches + (hopea[kPecStitches + 2] | hopea[kPecStitches + 3] << 8);
+        for (int y = 0; y < 38; ++y)
+            for (int x = 0; x < 48; ++x)
+                if (x < 3 || x > 44 || y < 3 || y > 34)
+                    EXPECT_EQ(Pixel(file, thumbnails, 0, x, y), Pixel(hopea, hopeaPictures, 0, x, y)) << x << ", " << y;
+    }
     for (int k = 0; k < 3; ++k) {
         SCOPED_TRACE(k);
         EXPECT_TRUE(Pixel(file, thumbnails, k, 1, 18));    // the frame's left side
@@ -731,6 +743,26 @@ TEST(JefWriter, HeaderHoopColourCodesAndStitchData)
     ASSERT_EQ(back.GetNumberColours(), 3);
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(back.GetColour(k), red);
+}
+
+// What a design saved from a real file says of its reach and of the room
+// each hoop leaves: as the file said, where that file's writer was consistent.
+TEST(JefWriter, ExtentsAndHoopRoomAsInRealFiles)
+{
+    for (char const* name : {"../shared/corpus/jef/rectangle.jef", "../shared/corpus/jef/Bean.jef"}) {
+        SCOPED_TRACE(name);
+        if (!std::filesystem::exists(name))
+            GTEST_SKIP() << "no corpus";
+        auto const bytes = StitchFormatsTesting::ReadFile(name);
+        Bytes const original(bytes.begin(), bytes.end());
+        MemoryStream stream(original);
+        CSimpleDesign design;
+        ASSERT_EQ(SF::Load(design, stream, 0, SF::FormatJEF, nullptr, nullptr, nullptr, nullptr), 0);
+        MemoryRetriever out;
+        ASSERT_EQ(SF::Save(design, out, SF::FormatJEF, nullptr, nullptr, nullptr), SF::kSaveStatusOK);
+        ASSERT_GE(out.Written().size(), 116u);
+        EXPECT_EQ(Slice(out.Written(), 36, 116), Slice(original, 36, 116));
+    }
 }
 
 TEST(JefWriter, TheSmallestHoopThatHoldsTheDesign)
