@@ -104,7 +104,10 @@ int RunConvert(Options const& options, std::ostream&, std::ostream& err)
     fs::path const path(output);
     std::string const folder = path.has_parent_path() ? path.parent_path().string() : std::string(".");
     auto const existing = options.force ? Brodix::ExistingFile::Replace : Brodix::ExistingFile::Keep;
-    switch (Brodix::WriteFileAtomically(folder, path.filename().string(), saved.bytes, existing, &error)) {
+    // Not synced: a converted file is as durable as one cp writes, and waiting
+    // for the disk took several times as long as the conversion.
+    switch (Brodix::WriteFileAtomically(folder, path.filename().string(), saved.bytes, existing, &error, nullptr,
+                                        Brodix::Durability::Cached)) {
     case Brodix::AtomicWriteResult::Written: break;
     case Brodix::AtomicWriteResult::AlreadyExists:
         err << "qel-stitch: " << output << " (" << formatName << "): already exists; use --force to replace it\n";
