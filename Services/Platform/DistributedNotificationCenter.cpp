@@ -1,7 +1,11 @@
 #include "Platform/DistributedNotificationCenter.h"
 #include "Platform/SessionBus.h"
 #include <sdbus-c++/sdbus-c++.h>
+#include <systemd/sd-bus.h>
 #include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <map>
 #include <csignal>
 #include <cstdio>
 #include <limits>
@@ -17,6 +21,8 @@ namespace {
 // refused before it is sent. Each entry costs its key and some framing.
 constexpr std::size_t kMaxBusArrayBytes = std::size_t{1} << 26;
 constexpr std::size_t kEntryFramingBytes = 64;
+constexpr auto kFlushLimit = std::chrono::seconds(10);
+constexpr int kFlushPollMilliseconds = 200;
 
 std::size_t EncodedSizeEstimate(PropertyDictionary const& userInfo)
 {
@@ -31,21 +37,79 @@ std::size_t EncodedSizeEstimate(PropertyDictionary const& userInfo)
     return total;
 }
 
-std::optional<sdbus::Variant> ToVariant(PropertyValue const& value)
+bool Travels(PropertyValue const& value)
 {
-    if (auto const* text = value.String())
-        return sdbus::Variant(ValidUtf8(*text));
-    if (auto const* data = value.Data())
-        return sdbus::Variant(std::vector<uint8_t>(data->begin(), data->end()));
-    if (auto const number = value.Integer()) {
-        if (*number >= std::numeric_limits<int32_t>::min() && *number <= std::numeric_limits<int32_t>::max())
-            return sdbus::Variant(static_cast<int32_t>(*number));
-        return sdbus::Variant(static_cast<int64_t>(*number));
-    }
-    if (auto const flag = value.Boolean())
-        return sdbus::Variant(*flag);
-    return std::nullopt;
+    return value.String() != nullptr || value.Data() != nullptr || value.Integer() || value.Boolean();
 }
+
+// Appends one user-info value as a variant; sd-bus copies data in one piece
+// (sdbus-c++ appends, and then copies, an "ay" byte by byte, which took
+// longer than loading and encoding the design). Negative errno on failure,
+// -EINVAL for a kind that does not travel.
+int AppendVariant(sd_bus_message* message, PropertyValue const& value)
+{
+    auto container = [message](char const* type, auto append) {
+        int result = sd_bus_message_open_container(message, 'v', type);
+        if (result >= 0)
+            result = append();
+        return result >= 0 ? sd_bus_message_close_container(message) : result;
+    };
+    if (auto const* text = value.String()) {
+        std::string const valid = ValidUtf8(*text);   // holds no NUL
+        return container("s", [&] { return sd_bus_message_append_basic(message, 's', valid.c_str()); });
+    }
+    if (auto const* data = value.Data())
+        return container("ay", [&] { return sd_bus_message_append_array(message, 'y', data->data(), data->size()); });
+    if (auto const number = value.Integer()) {
+        if (*number >= std::numeric_limits<int32_t>::min() && *number <= std::numeric_limits<int32_t>::max()) {
+            int32_t const narrow = static_cast<int32_t>(*number);
+            return container("i", [&] { return sd_bus_message_append_basic(message, 'i', &narrow); });
+        }
+        int64_t const wide = *number;
+        return container("x", [&] { return sd_bus_message_append_basic(message, 'x', &wide); });
+    }
+    if (auto const flag = value.Boolean()) {
+        int const truth = *flag ? 1 : 0;
+        return container("b", [&] { return sd_bus_message_append_basic(message, 'b', &truth); });
+    }
+    return -EINVAL;
+}
+
+// The Notification signal: the name, then the user info as a{sv}, its keys
+// made valid UTF-8 (of keys that become equal, the first in order stays).
+int BuildNotification(sd_bus* bus, std::string const& name, PropertyDictionary const& userInfo,
+                      sd_bus_message** built)
+{
+    std::map<std::string, PropertyValue const*> entries;
+    for (auto const& [key, value] : userInfo)
+        entries.emplace(ValidUtf8(key), &value);
+    sd_bus_message* message = nullptr;
+    int result = sd_bus_message_new_signal(bus, &message, kNotificationObjectPath, kNotificationInterface,
+                                           kNotificationSignal);
+    if (result >= 0)
+        result = sd_bus_message_append_basic(message, 's', name.c_str());
+    if (result >= 0)
+        result = sd_bus_message_open_container(message, 'a', "{sv}");
+    for (auto entry = entries.begin(); result >= 0 && entry != entries.end(); ++entry) {
+        result = sd_bus_message_open_container(message, 'e', "sv");
+        if (result >= 0)
+            result = sd_bus_message_append_basic(message, 's', entry->first.c_str());
+        if (result >= 0)
+            result = AppendVariant(message, *entry->second);
+        if (result >= 0)
+            result = sd_bus_message_close_container(message);
+    }
+    if (result >= 0)
+        result = sd_bus_message_close_container(message);
+    if (result < 0) {
+        sd_bus_message_unref(message);
+        return result;
+    }
+    *built = message;
+    return result;
+}
+
+bool IsDisconnection(int result) { return result == -ENOTCONN || result == -ECONNRESET || result == -EPIPE; }
 
 template <typename T>
 std::optional<PropertyValue> IntegerFrom(sdbus::Variant const& variant)
@@ -100,9 +164,10 @@ std::optional<PropertyDictionary> ReadUserInfo(sdbus::Message& message)
 
 } // namespace
 
+// Posting has a plain sd-bus connection of its own: see AppendVariant.
 struct DistributedNotificationCenter::Connection {
-    std::unique_ptr<sdbus::IConnection> bus;
-    std::unique_ptr<sdbus::IObject> object;
+    sd_bus* bus = nullptr;
+    ~Connection() { sd_bus_flush_close_unref(bus); }
 };
 
 DistributedNotificationCenter::DistributedNotificationCenter() = default;
@@ -121,59 +186,65 @@ bool DistributedNotificationCenter::postNotification(std::string const& name, Pr
         std::fprintf(stderr, "debug: notification \"%s\" not posted: user info too large for the bus\n", name.c_str());
         return false;
     }
-    std::map<std::string, sdbus::Variant> entries;
-    try {
-        for (auto const& [key, value] : userInfo) {
-            auto variant = ToVariant(value);
-            if (!variant)
-                return false;
-            entries.emplace(ValidUtf8(key), std::move(*variant));
-        }
-    } catch (sdbus::Error const& failure) {
-        std::fprintf(stderr, "debug: notification \"%s\" not posted: %s\n", name.c_str(), failure.what());
-        return false;
-    }
+    for (auto const& entry : userInfo)
+        if (!Travels(entry.second))
+            return false;
     // A connection the bus has closed is replaced once, so one lost
     // connection does not silence the rest of the run.
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!m_connectAttempted) {
             m_connectAttempted = true;
-            if (auto bus = ConnectSessionBus(&m_connectError)) {
-                auto connection = std::make_unique<Connection>();
-                connection->object = sdbus::createObject(*bus, kNotificationObjectPath);
-                connection->bus = std::move(bus);
+            auto connection = std::make_unique<Connection>();
+            int const opened = sd_bus_open_user(&connection->bus);
+            if (opened >= 0)
                 m_connection = std::move(connection);
-            }
+            else
+                m_connectError = std::strerror(-opened);
         }
         if (!m_connection) {
             std::fprintf(stderr, "debug: notification \"%s\" not posted: no session bus (%s)\n", name.c_str(),
                          m_connectError.c_str());
             return false;
         }
-        try {
-            m_connection->object->emitSignal(kNotificationSignal)
-                .onInterface(kNotificationInterface)
-                .withArguments(name, entries);
-            break;
-        } catch (sdbus::Error const& failure) {
-            bool const firstTry = attempt == 0;
-            if (!firstTry || failure.getName() != "org.freedesktop.DBus.Error.Disconnected") {
-                std::fprintf(stderr, "debug: notification \"%s\" not posted: %s\n", name.c_str(), failure.what());
-                return false;
-            }
-            m_connection.reset();
-            m_connectAttempted = false;
+        sd_bus_message* message = nullptr;
+        int result = BuildNotification(m_connection->bus, name, userInfo, &message);
+        if (result >= 0) {
+            result = sd_bus_send(m_connection->bus, message, nullptr);
+            sd_bus_message_unref(message);
         }
+        if (result >= 0)
+            break;
+        if (attempt > 0 || !IsDisconnection(result)) {
+            std::fprintf(stderr, "debug: notification \"%s\" not posted: %s\n", name.c_str(), std::strerror(-result));
+            return false;
+        }
+        m_connection.reset();
+        m_connectAttempted = false;
     }
     if (deliverImmediately)
         Flush();
     return true;
 }
 
+// As FlushSessionBus: at most kFlushLimit, so a stalled bus cannot hold the
+// service for ever. A new connection is still greeting the bus, with its
+// posts queued behind the greeting: done only once it is ready and has
+// nothing left to write.
 void DistributedNotificationCenter::Flush()
 {
-    if (m_connection)
-        FlushSessionBus(*m_connection->bus);
+    if (!m_connection)
+        return;
+    sd_bus* const bus = m_connection->bus;
+    auto const deadline = std::chrono::steady_clock::now() + kFlushLimit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        while (sd_bus_process(bus, nullptr) > 0) {
+        }
+        int const events = sd_bus_get_events(bus);
+        if (events < 0 || (sd_bus_is_ready(bus) > 0 && (events & POLLOUT) == 0))
+            return;
+        pollfd fd{sd_bus_get_fd(bus), static_cast<short>(events), 0};
+        ::poll(&fd, 1, kFlushPollMilliseconds);
+    }
 }
 
 struct NotificationListener::Connection {
