@@ -24,11 +24,19 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$maker" "$records" "$work/in.dst"
 
-convert=("$tool" convert --force "$work/in.dst" "$work/out.vp3")
-hyperfine -N --warmup 20 --runs 200 --export-json "$work/times.json" "${convert[*]}"
-median=$(grep -o '"median": *[0-9.e-]*' "$work/times.json" | head -1 | sed 's/.*: *//')
-awk -v s="$median" 'BEGIN { printf "median wall time: %.2f ms\n", s * 1000 }'
+# Into a new file (the old one removed before each run, untimed), and over
+# an existing one with --force: on ext4 replacing a file costs several
+# milliseconds of its own (the old file's blocks freed, the new one's
+# written out at the rename).
+convert=("$tool" convert "$work/in.dst" "$work/out.vp3")
+hyperfine -N --warmup 20 --runs 200 --prepare "rm -f $work/out.vp3" --export-json "$work/new.json" "${convert[*]}"
+replace=("$tool" convert --force "$work/in.dst" "$work/out.vp3")
+hyperfine -N --warmup 20 --runs 200 --export-json "$work/replace.json" "${replace[*]}"
+for run in new replace; do
+  median=$(grep -o '"median": *[0-9.e-]*' "$work/$run.json" | head -1 | sed 's/.*: *//')
+  awk -v s="$median" -v run="$run" 'BEGIN { printf "median wall time (%s file): %.2f ms\n", run, s * 1000 }'
+done
 
 if perf stat -e task-clock true >/dev/null 2>&1; then
-  perf stat -r 50 -e task-clock,page-faults "${convert[@]}" 2>&1 >/dev/null | grep -E 'task-clock|page-faults|elapsed'
+  perf stat -r 50 -e task-clock,page-faults "${replace[@]}" 2>&1 >/dev/null | grep -E 'task-clock|page-faults|elapsed'
 fi
