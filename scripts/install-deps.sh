@@ -9,9 +9,10 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libsqlite3-dev
   nlohmann-json3-dev
-  libplist-dev libsdbus-c++-dev dbus
+  libplist-dev libsdbus-c++-dev libsystemd-dev dbus libglib2.0-bin
   desktop-file-utils help2man
   libcairo2-dev
+  hyperfine
 )
 
 missing=()

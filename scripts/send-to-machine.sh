@@ -40,11 +40,18 @@ log="$(mktemp)"
 trap 'rm -f "$log"' EXIT
 "$QEL_BUILD/Services/MachineLink/qel-machine-link" --outbox "$QEL_OUTBOX" > "$log" 2>&1 &
 receiver=$!
-for _ in $(seq 100); do
-  grep -q listening "$log" && break
-  kill -0 "$receiver" 2>/dev/null || { cat "$log"; exit 1; }
-  sleep 0.1
-done
+# Ready once it owns its bus name: gdbus returns the moment the name is
+# taken, with no polling. A receiver that gives up (an outbox it cannot
+# use) ends the wait too.
+gdbus wait --session --timeout 10 com.brodix.MachineLink &
+waiter=$!
+ended="" waited=0
+wait -n -p ended "$waiter" "$receiver" || waited=$?
+if [ "$ended" != "$waiter" ] || [ "$waited" -ne 0 ]; then
+  kill "$waiter" 2>/dev/null || true
+  cat "$log"
+  exit 1
+fi
 # The service waits for the receiver's answer on every design it posted and
 # ends with a summary of what was delivered and what was not, and why.
 status=0

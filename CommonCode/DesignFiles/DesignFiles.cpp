@@ -130,23 +130,13 @@ SaveResult SaveMachineFormat(IDesign const& design, FileFormat format, SaveInfor
     return result;
 }
 
-struct FreeDeleter {
-    void operator()(void* block) const { std::free(block); }
-};
-
 SaveResult SaveVp3(IDesign const& design)
 {
-    void* buffer = nullptr;
-    unsigned long size = 0;
     Vp3Lib::CVP3ReadWrite vp3;
-    unsigned int const status = vp3.WriteToMemory(Vp3Lib::CDesignHolder(design), buffer, size, {0, 0}, true);
-    std::unique_ptr<void, FreeDeleter> const owned(buffer);
     SaveResult result;
+    unsigned int const status = vp3.WriteToBytes(Vp3Lib::CDesignHolder(design), result.bytes, {0, 0}, true);
     result.status = static_cast<int>(status);
     Describe(result, Vp3Lib::FindWriteStatus(status), FileFormat::VP3);
-    if (status == Vp3Lib::kStatusOK && owned)
-        result.bytes.assign(static_cast<unsigned char const*>(owned.get()),
-                            static_cast<unsigned char const*>(owned.get()) + size);
     return result;
 }
 
@@ -187,8 +177,7 @@ LoadResult LoadVp3(std::span<unsigned char const> bytes)
     result.meaning = entry.meaning;
     if (!GivesDesigns(status))
         return result;
-    auto merged = std::make_shared<CSimpleDesign>();
-    CSimpleDesign::MergeDesigns(*merged, designs, true, false);
+    std::shared_ptr<IDesign> merged = CSimpleDesign::MergeIntoNew(std::move(designs), true, false);
     if (status != Vp3Lib::kStatusOK) {
         result.skippedBlocks = true;
         result.details.emplace_back("skipped",

@@ -71,7 +71,7 @@ AtomicWriteResult ReplaceWith(int dirFd, char const* temporary, char const* name
 
 AtomicWriteResult WriteFileAtomically(std::string const& folder, std::string const& name,
                                       std::vector<unsigned char> const& bytes, ExistingFile existing,
-                                      std::string* error, int* errorNumber)
+                                      std::string* error, int* errorNumber, Durability durability)
 {
     std::string ignoredError;
     if (error == nullptr)
@@ -114,13 +114,15 @@ AtomicWriteResult WriteFileAtomically(std::string const& folder, std::string con
         return AtomicWriteResult::Failed;
     }
     FileDescriptor file(fd);
-    bool const written = WriteAll(file.get(), bytes.data(), bytes.size()) && ::fsync(file.get()) == 0;
+    bool const synced = durability == Durability::Synced;
+    // Unsynced, close is where a file system that writes late reports a failure.
+    bool const written = WriteAll(file.get(), bytes.data(), bytes.size()) && (!synced || ::fsync(file.get()) == 0)
+                         && ::close(file.release()) == 0;
     if (!written) {
         fail("write");
         ::unlinkat(dir.get(), temporary, 0);
         return AtomicWriteResult::Failed;
     }
-    ::close(file.release());
     AtomicWriteResult const result = existing == ExistingFile::Keep
                                          ? MoveIntoPlace(dir.get(), temporary, name.c_str(), error)
                                          : ReplaceWith(dir.get(), temporary, name.c_str(), error);
@@ -128,7 +130,7 @@ AtomicWriteResult WriteFileAtomically(std::string const& folder, std::string con
         *errorNumber = errno;
     if (result != AtomicWriteResult::Written)
         ::unlinkat(dir.get(), temporary, 0);
-    else
+    else if (synced)
         ::fsync(dir.get());
     return result;
 }

@@ -44,16 +44,33 @@ void CSimpleDesign::ClearStitchesAndColours()
     m_colours.clear();
 }
 
-CommonTypes::RectI CSimpleDesign::GetDesignRectangle() const
+CommonTypes::RectI CSimpleDesign::EmptyBounds() { return {kEmptyLow, kEmptyLow, kEmptyHigh, kEmptyHigh}; }
+
+CommonTypes::RectI CSimpleDesign::Bounds(std::span<CAbsStitch const> records, CommonTypes::RectI rect)
 {
-    CommonTypes::RectI rect{kEmptyLow, kEmptyLow, kEmptyHigh, kEmptyHigh};
-    for (CAbsStitch const& s : m_stitches) {
+    for (CAbsStitch const& s : records) {
         rect.left = std::min(rect.left, s.position.x);
         rect.top = std::min(rect.top, s.position.y);
         rect.right = std::max(rect.right, s.position.x);
         rect.bottom = std::max(rect.bottom, s.position.y);
     }
     return rect;
+}
+
+CommonTypes::RectI CSimpleDesign::GetDesignRectangle() const { return Bounds(m_stitches); }
+
+void CSimpleDesign::RenumberColourChanges()
+{
+    std::size_t changes = 0;
+    for (CAbsStitch& record : m_stitches) {
+        if (record.type != CAbsStitch::ColourChange)
+            continue;
+        if (changes >= m_colours.size())
+            m_colours.push_back(ColourData::Default());
+        record.colourIndex = static_cast<int32_t>(changes++);
+        record.visible = true;
+    }
+    m_colours.resize(changes);
 }
 
 void CSimpleDesign::AddColourStitch(ColourData const& colour, CommonTypes::PointI const& point, bool colourChangeFlag)
@@ -67,8 +84,6 @@ void CSimpleDesign::AddColourStitch(ColourData const& colour, CommonTypes::Point
     m_stitches.push_back(record);
     m_colours.push_back(colour);
 }
-
-void CSimpleDesign::AddStitch(CAbsStitch const& stitch) { m_stitches.push_back(stitch); }
 
 void CSimpleDesign::PopLastStitch()
 {
@@ -281,6 +296,29 @@ void CSimpleDesign::MergeDesigns(IDesign& target, std::vector<std::shared_ptr<ID
     }
     if (mergeNotes)
         target.SetDesignNotes(notes.Text());
+}
+
+} // namespace Brodix
+
+namespace Brodix {
+
+std::shared_ptr<IDesign> CSimpleDesign::MergeIntoNew(std::vector<std::shared_ptr<IDesign>> sources, bool mergeNotes,
+                                                     bool joinSameColour)
+{
+    if (sources.size() == 1 && sources.front().use_count() == 1) {
+        if (auto sole = std::dynamic_pointer_cast<CSimpleDesign>(sources.front())) {
+            // As MergeDesigns: the new design's empty notes, then the sole one's.
+            CMergedNotes notes;
+            notes.Add({});
+            notes.Add(sole->m_notes);
+            sole->m_notes = mergeNotes ? notes.Text() : std::wstring();
+            sole->RenumberColourChanges();
+            return sole;
+        }
+    }
+    auto merged = std::make_shared<CSimpleDesign>();
+    MergeDesigns(*merged, sources, mergeNotes, joinSameColour);
+    return merged;
 }
 
 } // namespace Brodix

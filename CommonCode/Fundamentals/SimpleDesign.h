@@ -4,6 +4,7 @@
 #include "Fundamentals/Design.h"
 #include <iterator>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace Brodix {
@@ -55,7 +56,7 @@ public:
     void ClearStitchesAndColours() override;
     CommonTypes::RectI GetDesignRectangle() const override;
     void AddColourStitch(ColourData const& colour, CommonTypes::PointI const& point, bool colourChangeFlag) override;
-    void AddStitch(CAbsStitch const& stitch) override;
+    void AddStitch(CAbsStitch const& stitch) override { m_stitches.push_back(stitch); }
     void PopLastStitch() override;
     unsigned long GetStitchCount() const override;
     unsigned long GetColourCount() const override;
@@ -71,6 +72,18 @@ public:
 
     // Lets a loader that knows its record count grow the list once.
     void ReserveStitches(std::size_t count) { m_stitches.reserve(count); }
+    // The records in place, for walks that need no iterator object.
+    std::span<CAbsStitch const> Stitches() const { return m_stitches; }
+    // What Copy makes of this design, made in place: the n-th colour change
+    // takes the n-th colour of the table (the default once the table runs
+    // out) as colour n, visible; the table keeps just those colours.
+    void RenumberColourChanges();
+
+    // The rectangle of GetDesignRectangle, widened from start by the records;
+    // of no records, start itself.
+    static CommonTypes::RectI Bounds(std::span<CAbsStitch const> records, CommonTypes::RectI start = EmptyBounds());
+    // The rectangle of no records: left above right, so any point replaces it.
+    static CommonTypes::RectI EmptyBounds();
 
     static void Copy(IDesign const& source, IDesign& target, bool copyNotes);
     static void MergeDesign(IDesign& target, IDesign const& source, bool mergeNotes, bool joinSameColour);
@@ -79,6 +92,11 @@ public:
     // time linear in their notes.
     static void MergeDesigns(IDesign& target, std::vector<std::shared_ptr<IDesign>> const& sources, bool mergeNotes,
                              bool joinSameColour);
+    // MergeDesigns of the list into a new design. A sole CSimpleDesign that
+    // nothing else holds is taken over instead of copied, and given what
+    // the copy would have made of it.
+    static std::shared_ptr<IDesign> MergeIntoNew(std::vector<std::shared_ptr<IDesign>> sources, bool mergeNotes,
+                                                 bool joinSameColour);
     static void Offset(IDesign& design, int dx, int dy);
 
     template <typename OutputIterator>

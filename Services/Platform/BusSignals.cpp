@@ -5,14 +5,12 @@
 
 namespace Brodix::Platform {
 
-bool BusNameHasOwner(std::string const& busName)
+namespace {
+
+bool AskNameHasOwner(sdbus::IConnection& bus, std::string const& busName)
 {
-    std::string error;
-    auto bus = ConnectSessionBus(&error);
-    if (!bus)
-        return false;
     try {
-        auto proxy = sdbus::createProxy(*bus, "org.freedesktop.DBus", "/org/freedesktop/DBus");
+        auto proxy = sdbus::createProxy(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus");
         bool owned = false;
         proxy->callMethod("NameHasOwner").onInterface("org.freedesktop.DBus").withArguments(busName).storeResultsTo(owned);
         return owned;
@@ -20,6 +18,8 @@ bool BusNameHasOwner(std::string const& busName)
         return false;
     }
 }
+
+} // namespace
 
 struct BusSignalCollector::Connection {
     std::unique_ptr<sdbus::IConnection> bus;
@@ -57,6 +57,11 @@ std::unique_ptr<BusSignalCollector> BusSignalCollector::Create(std::string const
     }
     collector->m_connection->bus = std::move(bus);
     return collector;
+}
+
+bool BusSignalCollector::NameHasOwner(std::string const& busName)
+{
+    return AskNameHasOwner(*m_connection->bus, busName);
 }
 
 BusSignalCollector::~BusSignalCollector()

@@ -15,9 +15,6 @@ struct BusSignal {
     std::string second;
 };
 
-// True when some connection owns the well-known name; false also without a bus.
-bool BusNameHasOwner(std::string const& busName);
-
 // Collects the (s, s) signals of one interface emitted on one object path.
 class BusSignalCollector {
 public:
@@ -31,6 +28,10 @@ public:
     // returns the signals collected, in arrival order.
     std::vector<BusSignal> WaitUntil(std::function<bool(std::vector<BusSignal> const&)> const& enough,
                                      std::chrono::milliseconds limit);
+    // True when some connection owns the well-known name; asked on the
+    // collector's connection, which spares one of its own (each costs a
+    // handshake with the bus).
+    bool NameHasOwner(std::string const& busName);
 
 private:
     BusSignalCollector() = default;

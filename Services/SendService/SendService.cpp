@@ -85,13 +85,13 @@ void SendService::sendFilesToMachine(std::vector<Platform::URL> const& urls)
     Platform::Application::Shared().activateIgnoringOtherApps(true);
     QelUIFramework::QelProgressWindow::startProcessingBlock(
         [this, &urls](QelUIFramework::QelProgressWindow& window) {
-            bool const receiverRunning = Platform::BusNameHasOwner(Contract::kMachineLinkBusName);
+            // Subscribed before the first post, so no outcome slips past; the
+            // receiver is looked for on the same connection.
             std::string error;
-            // Subscribed before the first post, so no outcome slips past.
-            auto const outcomes = receiverRunning ? Platform::BusSignalCollector::Create(
-                                                        Contract::kMachineLinkObjectPath,
-                                                        Contract::kMachineLinkInterface, &error)
-                                                  : nullptr;
+            auto collector = Platform::BusSignalCollector::Create(Contract::kMachineLinkObjectPath,
+                                                                  Contract::kMachineLinkInterface, &error);
+            bool const receiverRunning = collector && collector->NameHasOwner(Contract::kMachineLinkBusName);
+            auto const outcomes = receiverRunning ? std::move(collector) : nullptr;
             std::vector<std::string> reasons(m_selection.size());
             for (std::size_t i = 0; i < m_selection.size(); ++i)
                 reasons[i] = m_selection[i].reason;

@@ -6,16 +6,11 @@
 #include "SendToMachineContract/SendToMachineContract.h"
 #include "SharedCode/ImportStitchFormats.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
-#include <cstdlib>
 
 namespace Brodix::SendService {
 namespace {
 
 namespace Contract = SendToMachineContract;
-
-struct MallocFree {
-    void operator()(void* buffer) const { std::free(buffer); }
-};
 
 } // namespace
 
@@ -83,19 +78,14 @@ bool QELDesignFile::loadData(std::vector<unsigned char> const* data, std::string
 bool QELDesignFile::sendToMachine(bool express)
 {
     Vp3Lib::CVP3ReadWrite writer;
-    void* buffer = nullptr;
-    unsigned long size = 0;
-    unsigned int const result =
-        writer.WriteToMemory(Vp3Lib::CDesignHolder(m_design.get()), buffer, size, CommonTypes::PointI{0, 0}, true);
-    std::unique_ptr<void, MallocFree> const owned(buffer);
-    if (result != 0 || buffer == nullptr)
+    Platform::PropertyData bytes;
+    if (writer.WriteToBytes(Vp3Lib::CDesignHolder(m_design.get()), bytes, CommonTypes::PointI{0, 0}, true) != 0)
         return false;
-    auto const* bytes = static_cast<unsigned char const*>(buffer);
-    Platform::PropertyDictionary const userInfo = {
-        {Contract::kDataToSendKey, Platform::PropertyData(bytes, bytes + size)},
-        {Contract::kFilenameKey, m_url ? m_url->lastPathComponent() : std::string()},
-        {Contract::kFileTypeKey, express ? Contract::kExpressSend : Contract::kNormalSend},
-    };
+    // Emplaced: an initialiser list would copy the image.
+    Platform::PropertyDictionary userInfo;
+    userInfo.emplace(Contract::kDataToSendKey, std::move(bytes));
+    userInfo.emplace(Contract::kFilenameKey, m_url ? m_url->lastPathComponent() : std::string());
+    userInfo.emplace(Contract::kFileTypeKey, express ? Contract::kExpressSend : Contract::kNormalSend);
     return Platform::DistributedNotificationCenter::defaultCenter().postNotification(Contract::kNotificationName,
                                                                                      userInfo, true);
 }

@@ -38,11 +38,24 @@ int RunDump(Options const& options, std::ostream& out, std::ostream& err);
 int RunConvert(Options const& options, std::ostream& out, std::ostream& err);
 int RunThreads(Options const& options, std::ostream& out, std::ostream& err);
 int RunFits(Options const& options, std::ostream& out, std::ostream& err);
-int RunRender(Options const& options, std::ostream& out, std::ostream& err);
-int RunThumbnail(Options const& options, std::ostream& out, std::ostream& err);
 
-// A picture of the design in colour for a terminal, when out is one; nothing otherwise.
-void PrintPreview(IDesign const& design, std::ostream& out);
+// The commands that draw, from the picture library (Pictures.cpp). qel-stitch
+// itself links none of it, so that converting loads no picture libraries:
+// it hands a command that draws to its helper, qel-stitch-pictures, which is
+// qel-stitch with them.
+struct PictureCommands {
+    int (*render)(Options const& options, std::ostream& out, std::ostream& err);
+    int (*thumbnail)(Options const& options, std::ostream& out, std::ostream& err);
+    // A picture of the design in colour, for PreviewShows(out).
+    void (*preview)(IDesign const& design, std::ostream& out);
+};
+// Null in qel-stitch itself.
+PictureCommands const* LinkedPictureCommands();
+// Whether info --preview draws: only onto standard output that is a terminal.
+bool PreviewShows(std::ostream const& out);
+// Runs the picture helper with the command line in place of this process;
+// returns (with the reason on err) only when it cannot.
+int RunPictureHelper(std::vector<std::string> const& args, std::ostream& err);
 
 // The editing options of convert; false (with the reason on err) when one cannot be applied.
 bool ApplyEdits(Options const& options, IDesign& design, std::ostream& err);

@@ -1,12 +1,14 @@
 #include "DesignFile.h"
+#include "Fundamentals/FileDescriptor.h"
 #include "SuiteSettings.h"
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <ios>
 #include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace QelStitch {
@@ -20,6 +22,37 @@ std::optional<DF::FileFormat> ChooseFormat(std::string const& path, std::string 
     return DF::FileFormatFromExtension(std::filesystem::path(path).extension().string());
 }
 
+namespace {
+
+// Reads from fd to its end into bytes: a regular file with one read into a
+// buffer of its size, anything else (a pipe, a device) in doubling steps. False with errno set
+// when a read fails.
+bool ReadToEnd(int fd, std::vector<unsigned char>& bytes)
+{
+    struct stat info{};
+    std::size_t room = 64 * 1024;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+        room = static_cast<std::size_t>(info.st_size) + 1;   // the extra byte finds the end in the same read
+    bytes.resize(room);
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        ssize_t const got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        filled += static_cast<std::size_t>(got);
+    }
+    bytes.resize(filled);
+    return true;
+}
+
+} // namespace
+
 // Reads the whole file; on failure error names the file and the format.
 bool ReadWholeFile(std::string const& path, std::string const& formatName, std::vector<unsigned char>& bytes,
                    std::string& error)
@@ -32,24 +65,13 @@ bool ReadWholeFile(std::string const& path, std::string const& formatName, std::
         }
         return true;
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    Brodix::FileDescriptor const file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) {
         error = path + " (" + formatName + "): cannot open: " + std::strerror(errno);
         return false;
     }
-    // A directory opens, and the stream buffer throws on its first read.
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) {
-        error = path + " (" + formatName + "): cannot read: " + std::strerror(EISDIR);
-        return false;
-    }
-    try {
-        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    } catch (std::ios_base::failure const&) {
-        file.setstate(std::ios::badbit);
-    }
-    if (file.bad()) {
-        error = path + " (" + formatName + "): cannot read";
+    if (!ReadToEnd(file.get(), bytes)) {
+        error = path + " (" + formatName + "): cannot read: " + std::strerror(errno);
         return false;
     }
     return true;

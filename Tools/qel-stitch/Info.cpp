@@ -100,8 +100,8 @@ int RunInfo(Options const& options, std::ostream& out, std::ostream& err)
             continue;
         }
         PrintInfo(file, out);
-        if (options.preview)
-            PrintPreview(*file.design, out);
+        if (PictureCommands const* const pictures = LinkedPictureCommands(); options.preview && pictures != nullptr)
+            pictures->preview(*file.design, out);
     }
     return status;
 }

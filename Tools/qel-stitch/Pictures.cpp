@@ -120,8 +120,6 @@ private:
     bool m_memory = false, m_time = false;
 };
 
-} // namespace
-
 int RunRender(Options const& options, std::ostream&, std::ostream& err)
 {
     std::string const& output = options.arguments[1];
@@ -167,9 +165,14 @@ int RunThumbnail(Options const& options, std::ostream&, std::ostream& err)
 
 void PrintPreview(IDesign const& design, std::ostream& out)
 {
-    if (&out != &std::cout || !::isatty(STDOUT_FILENO))
-        return;
-    out << Pictures::TerminalPreview(design);
+    if (PreviewShows(out))
+        out << Pictures::TerminalPreview(design);
 }
+
+constexpr PictureCommands kPictureCommands{RunRender, RunThumbnail, PrintPreview};
+
+} // namespace
+
+PictureCommands const* LinkedPictureCommands() { return &kPictureCommands; }
 
 } // namespace QelStitch

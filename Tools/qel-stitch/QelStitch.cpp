@@ -22,6 +22,18 @@ struct Command {
 
 constexpr std::size_t kAny = static_cast<std::size_t>(-1);
 
+// Run only where the picture library is linked in; elsewhere Run hands them
+// to the picture helper first.
+int RunRender(Options const& options, std::ostream& out, std::ostream& err)
+{
+    return LinkedPictureCommands()->render(options, out, err);
+}
+
+int RunThumbnail(Options const& options, std::ostream& out, std::ostream& err)
+{
+    return LinkedPictureCommands()->thumbnail(options, out, err);
+}
+
 // One line per command.
 constexpr Command kCommands[] = {
     {"info", "[--preview] ", "FILE...", "format, counts, size, colours and notes of each file", 1, kAny, RunInfo},
@@ -234,6 +246,10 @@ int Run(std::vector<std::string> const& args, std::ostream& out, std::ostream& e
             return UsageError(err, std::string(option->name) + " is an option of " + option->command);
     if (options.arguments.size() < command->minArguments || options.arguments.size() > command->maxArguments)
         return UsageError(err, std::string(command->name) + " takes " + command->arguments);
+    bool const draws = command->run == RunRender || command->run == RunThumbnail
+                       || (command->run == RunInfo && options.preview && PreviewShows(out));
+    if (draws && LinkedPictureCommands() == nullptr)
+        return RunPictureHelper(args, err);
     return command->run(options, out, err);
 }
 

@@ -336,3 +336,82 @@ TEST(SimpleDesign, MergeDesignsIsLinearInTheNotes)
     EXPECT_EQ(merged.GetStitchCount(), 2ul * kDesigns);
     EXPECT_EQ(merged.GetColourCount(), static_cast<unsigned long>(kDesigns));
 }
+
+namespace {
+
+// Designs whose colour changes a copy renumbers: a change added as a plain
+// record naming another colour, a table longer than the changes, one shorter.
+std::vector<std::shared_ptr<CSimpleDesign>> DesignsACopyRenumbers()
+{
+    ColourData const a = Thread("A", "1", 1);
+    ColourData const b = Thread("B", "2", 2);
+    std::vector<std::shared_ptr<CSimpleDesign>> designs;
+
+    auto inOrder = std::make_shared<CSimpleDesign>();
+    inOrder->SetDesignNotes(L"in order");
+    inOrder->AddColourStitch(a, {0, 0}, true);
+    inOrder->AddStitch(Stitch(3, 4));
+    inOrder->AddColourStitch(b, {3, 4}, false);
+    inOrder->AddStitch(Stitch(5, 6, CAbsStitch::Trim, 1));
+    designs.push_back(inOrder);
+
+    auto renamed = std::make_shared<CSimpleDesign>(*inOrder);
+    CAbsStitch change = Stitch(7, 7, CAbsStitch::ColourChange, 0);
+    change.visible = false;
+    renamed->AddStitch(change);   // a third change, naming the first colour
+    renamed->AddStitch(Stitch(8, 8, CAbsStitch::Normal, 0));
+    designs.push_back(renamed);
+
+    auto longTable = std::make_shared<CSimpleDesign>(*inOrder);
+    auto const walk = HoldIterator(longTable->GetStitchReader());
+    walk->First();
+    walk->Next();
+    walk->Next();
+    walk->SetCurrentItem(Stitch(3, 4));   // the second change made a stitch: its colour stays in the table
+    designs.push_back(longTable);
+
+    designs.push_back(std::make_shared<CSimpleDesign>());
+    return designs;
+}
+
+} // namespace
+
+// MergeIntoNew takes a sole design over instead of copying it; it must give
+// exactly what merging it into a new design gives.
+TEST(SimpleDesign, MergeIntoNewGivesWhatMergeDesignsGives)
+{
+    for (bool const notes : {false, true}) {
+        auto const originals = DesignsACopyRenumbers();
+        auto copies = DesignsACopyRenumbers();
+        for (std::size_t i = 0; i < originals.size(); ++i) {
+            SCOPED_TRACE("design " + std::to_string(i) + (notes ? " with notes" : ""));
+            CSimpleDesign expected;
+            CSimpleDesign::MergeDesigns(expected, {originals[i]}, notes, false);
+
+            IDesign const* const sole = copies[i].get();
+            std::vector<std::shared_ptr<IDesign>> list;
+            list.push_back(std::move(copies[i]));
+            std::shared_ptr<IDesign> const merged = CSimpleDesign::MergeIntoNew(std::move(list), notes, false);
+            EXPECT_EQ(merged.get(), sole) << "taken over";
+            EXPECT_EQ(Records(*merged), Records(expected));
+            EXPECT_EQ(merged->GetDesignNotes(), expected.GetDesignNotes());
+            ASSERT_EQ(merged->GetColourCount(), expected.GetColourCount());
+            for (unsigned long c = 0; c < expected.GetColourCount(); ++c)
+                EXPECT_EQ(merged->GetColour(c), expected.GetColour(c));
+        }
+    }
+}
+
+TEST(SimpleDesign, MergeIntoNewTakesOverOnlyADesignNothingElseHolds)
+{
+    auto const held = DesignsACopyRenumbers()[1];
+    std::vector<CAbsStitch> const before = Records(*held);
+    std::shared_ptr<IDesign> const merged = CSimpleDesign::MergeIntoNew({held}, true, false);
+    EXPECT_NE(merged.get(), held.get());
+    EXPECT_EQ(Records(*held), before) << "a design someone else holds is left alone";
+
+    CSimpleDesign expected;
+    CSimpleDesign::MergeDesigns(expected, {held}, true, false);
+    EXPECT_EQ(Records(*merged), Records(expected));
+    EXPECT_EQ(merged->GetDesignNotes(), expected.GetDesignNotes());
+}

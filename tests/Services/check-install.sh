@@ -32,6 +32,11 @@ home="$scratch/home prefix"
 cmake --install "$build" --prefix "$home" > /dev/null
 check "$home" "$home" share/systemd/user
 "$home/bin/qel-send-service" --version | grep -q '^qel-send-service ' || fail "installed qel-send-service does not run"
+# qel-stitch hands the commands that draw to its helper in libexec.
+[ -x "$home/libexec/qel-stitch-pictures" ] || fail "qel-stitch-pictures not installed"
+"$home/bin/qel-stitch" render ../shared/corpus/dst/Bean.dst "$scratch/bean.png" \
+  || fail "installed qel-stitch does not draw"
+[ -s "$scratch/bean.png" ] || fail "installed qel-stitch wrote no picture"
 
 # /usr, staged through DESTDIR: the unit goes to lib/systemd/user.
 DESTDIR="$scratch/stage" cmake --install "$build" --prefix /usr > /dev/null

@@ -1,51 +1,14 @@
 // The small design edits around VP3 reading and writing: the nudge off the
-// reference point before writing, its clean-up after reading, and the shift
-// by the caller's offset.
+// reference point applied to a copy, its clean-up after reading, and the
+// shift by the caller's offset.
 #include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/Vp3/VP3Geometry.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
+#include "StitchFormats/Vp3/WriteSource.h"
 
 #include <optional>
 
 namespace Brodix::Vp3Lib {
-namespace {
-
-// Where a first stitch on (0, 0) goes: one unit towards the inside of the
-// design where it has room, right first.
-CommonTypes::PointI NudgedPosition(CommonTypes::RectI const& rect)
-{
-    if (rect.right >= 1)
-        return {1, 0};
-    if (rect.left < 0)
-        return {-1, 0};
-    if (rect.bottom >= 1)
-        return {0, 1};
-    if (rect.top < 0)
-        return {0, -1};
-    return {1, 0};
-}
-
-// The index of the colour change that starts the first colour block holding
-// stitch code: blocks of nothing but jumps, or of nothing at all, are written
-// empty and read back as nothing. None when the design starts otherwise.
-std::optional<std::size_t> FirstColourChangeWithCode(IDesign const& design)
-{
-    auto const reader = HoldIterator(design.GetStitchReader());
-    reader->First();
-    if (reader->IsDone() || reader->GetCurrentItem().type != CAbsStitch::ColourChange)
-        return std::nullopt;
-    std::size_t change = 0;
-    for (std::size_t index = 0; !reader->IsDone(); reader->Next(), ++index) {
-        uint8_t const type = reader->GetCurrentItem().type;
-        if (type == CAbsStitch::ColourChange)
-            change = index;
-        else if (type != CAbsStitch::Jump)
-            return change;
-    }
-    return std::nullopt;
-}
-
-} // namespace
 
 // The first block read back must not start on (0, 0) either: behind empty
 // blocks it would make reading take the file for a nudged one and turn the
@@ -55,20 +18,18 @@ void Nudge00SubDesignForWrite(IDesign const& source, IDesign& target)
     if (source.GetStitchCount() == 0)
         return;
     CSimpleDesign::Copy(source, target, true);
-    CommonTypes::RectI const rect = target.GetDesignRectangle();
-    std::optional<std::size_t> const firstRead = FirstColourChangeWithCode(target);
+    std::vector<CAbsStitch> held;
+    CNudgePlan const plan = PlanNudge(RecordsOf(target, held));
+    std::size_t moved = 0;
     auto const reader = HoldIterator(target.GetStitchReader());
     reader->First();
-    for (std::size_t index = 0; !reader->IsDone(); reader->Next(), ++index) {
-        if (index == 0 || (firstRead && index == *firstRead)) {
-            CAbsStitch record = reader->GetCurrentItem();
-            if (record.position == CommonTypes::PointI{0, 0}) {
-                record.position = NudgedPosition(rect);
-                reader->SetCurrentItem(record);
-            }
-        }
-        if (!firstRead || index >= *firstRead)
-            return;
+    for (std::size_t index = 0; !reader->IsDone() && moved < plan.count; reader->Next(), ++index) {
+        if (index != plan.indices[0] && index != plan.indices[plan.count - 1])
+            continue;
+        CAbsStitch record = reader->GetCurrentItem();
+        record.position = plan.to;
+        reader->SetCurrentItem(record);
+        ++moved;
     }
 }
 

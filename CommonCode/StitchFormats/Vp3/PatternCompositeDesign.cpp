@@ -6,6 +6,7 @@
 #include "StitchFormats/Vp3/PatternChildren.h"
 #include "StitchFormats/Vp3/PatternStitch.h"
 #include "StitchFormats/Vp3/VP3Values.h"
+#include "StitchFormats/Vp3/WriteSource.h"
 
 #include <cmath>
 
@@ -96,16 +97,17 @@ void CPatternCompositeDesign::SetupNullEmbroidery()
     CleanSubclasses();
 }
 
-bool CPatternCompositeDesign::Load(IDesign const& design, CommonTypes::PointI const* reference)
+bool CPatternCompositeDesign::Load(CWriteSource const& source, CommonTypes::PointI const* reference)
 {
     CleanSubclasses();
-    if (design.GetStitchCount() == 0) {
+    std::size_t const records = source.Records().size();
+    if (records == 0) {
         SetupNullEmbroidery();
         return true;
     }
     int64_t const rx = reference != nullptr ? reference->x : 0;
     int64_t const ry = reference != nullptr ? reference->y : 0;
-    CommonTypes::RectI const rect = design.GetDesignRectangle();
+    CommonTypes::RectI const rect = source.Rectangle();
     int64_t const l = rect.left, t = rect.top, r = rect.right, b = rect.bottom;
 
     m_producer = GetProducerString();
@@ -117,17 +119,20 @@ bool CPatternCompositeDesign::Load(IDesign const& design, CommonTypes::PointI co
     m_placement.top = Wrap32((b - t) * 50);
     m_placement.width = Wrap32((r - l) * 100);
     m_placement.height = Wrap32((b - t) * 100);
-    m_placement.notes = design.GetDesignNotes();
+    m_placement.notes = source.Notes();
     m_transform = CMatrix2x2();
 
-    // One reader for all blocks: each block consumes its own colour block.
-    auto const reader = HoldIterator(design.GetStitchReader());
-    reader->First();
-    unsigned long const colours = design.GetColourCount();
-    for (unsigned long i = 0; i < colours; ++i) {
-        auto block = std::make_unique<CPatternStitch>();
-        if (block->ConvertToStitchData(design, *reader, rect))
-            m_subclasses.push_back(std::move(block));
+    // Room for the longest code of every record, left uninitialised: only
+    // what is written is touched. Each block takes the colour block after
+    // the one before; a block that cannot start ends the list.
+    m_code.reset(new unsigned char[records * CPatternStitch::kMaxBytesPerRecord]);
+    unsigned char* cursor = m_code.get();
+    std::size_t index = 0;
+    for (std::size_t block = 0; block < source.BlockCount(); ++block) {
+        auto stitches = std::make_unique<CPatternStitch>();
+        if (!stitches->ConvertToStitchData(source, block, index, rect, cursor))
+            break;
+        m_subclasses.push_back(std::move(stitches));
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include "Fundamentals/Design.h"
 #include "StitchFormats/Vp3/PatternBase.h"
 #include "StitchFormats/Vp3/VP3Geometry.h"
+#include <memory>
 
 namespace Brodix::Vp3Lib {
 
@@ -36,6 +37,8 @@ struct CPlacement {
 // that many bytes, which are skipped.
 void SkipExtraData(IArchiverStream& stream);
 
+class CWriteSource;
+
 class CPatternCompositeDesign : public CPatternBase {
 public:
     unsigned int SerializeRead(IArchiverStream& stream, unsigned char version) override;
@@ -44,7 +47,7 @@ public:
 
     // Builds the object and its stitch blocks from a design, relative to the
     // reference point (VP3 units). Always true.
-    bool Load(IDesign const& design, CommonTypes::PointI const* reference);
+    bool Load(CWriteSource const& source, CommonTypes::PointI const* reference);
     void SetupNullEmbroidery();
 
     // Appends the stitches of every stitch block, placed at origin plus centre.
@@ -57,6 +60,8 @@ private:
     CPlacement m_placement;
     std::wstring m_producer;
     CMatrix2x2 m_transform;
+    // The stitch code of every block written, one allocation for the design.
+    std::unique_ptr<unsigned char[]> m_code;
 };
 
 } // namespace Brodix::Vp3Lib

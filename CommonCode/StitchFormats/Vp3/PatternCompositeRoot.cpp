@@ -9,6 +9,7 @@
 #include "StitchFormats/Vp3/PatternCompositeDesign.h"
 #include "StitchFormats/Vp3/PatternCompositeSeq.h"
 #include "StitchFormats/Vp3/VP3Values.h"
+#include "StitchFormats/Vp3/WriteSource.h"
 
 #include <algorithm>
 
@@ -17,22 +18,19 @@ namespace {
 
 constexpr unsigned char kPrecision = 12;
 
-CommonTypes::PointI ReferencePoint(IDesign const& design, CommonTypes::PointI const* offset)
+CommonTypes::PointI ReferencePoint(CWriteSource const& source, CommonTypes::PointI const* offset)
 {
     CommonTypes::PointI point;
-    if (offset != nullptr) {
+    if (offset != nullptr)
         point = *offset;
-    } else if (design.GetStitchCount() > 0) {
-        auto const reader = HoldIterator(design.GetStitchReader());
-        reader->First();
-        point = reader->GetCurrentItem().position;
-    }
+    else if (!source.Records().empty())
+        point = source.Position(0);
     return {Wrap32(static_cast<int64_t>(point.x) * 100), Wrap32(static_cast<int64_t>(point.y) * 100)};
 }
 
 } // namespace
 
-bool CPatternCompositeRoot::Load(IDesign const& design, CommonTypes::PointI const* offset, bool first)
+bool CPatternCompositeRoot::Load(CWriteSource const& source, CommonTypes::PointI const* offset, bool first)
 {
     if (first) {
         CleanSubclasses();
@@ -40,10 +38,10 @@ bool CPatternCompositeRoot::Load(IDesign const& design, CommonTypes::PointI cons
         m_colourBlockCount = 0;
         m_notes = CMergedNotes();
     }
-    m_notes.Add(design.GetDesignNotes());
+    m_notes.Add(source.Notes());
 
-    CommonTypes::RectI const rect = design.GetDesignRectangle();
-    CommonTypes::PointI const reference = ReferencePoint(design, offset);
+    CommonTypes::RectI const rect = source.Rectangle();
+    CommonTypes::PointI const reference = ReferencePoint(source, offset);
     int32_t const right = Wrap32(static_cast<int64_t>(rect.right) * 100 - reference.x);
     int32_t const top = Wrap32(reference.y - static_cast<int64_t>(rect.top) * 100);
     int32_t const left = Wrap32(static_cast<int64_t>(rect.left) * 100 - reference.x);
@@ -59,11 +57,11 @@ bool CPatternCompositeRoot::Load(IDesign const& design, CommonTypes::PointI cons
         m_extentLeft = std::min(m_extentLeft, left);
         m_extentBottom = std::min(m_extentBottom, bottom);
     }
-    m_stitchCount += static_cast<unsigned int>(design.GetStitchCount());
+    m_stitchCount += static_cast<unsigned int>(source.Records().size());
     m_precision = kPrecision;
 
     auto object = std::make_unique<CPatternCompositeDesign>();
-    if (!object->Load(design, &reference))
+    if (!object->Load(source, &reference))
         return false;
     m_colourBlockCount = static_cast<unsigned short>(m_colourBlockCount + object->Subclasses().size());
     m_subclasses.push_back(std::move(object));

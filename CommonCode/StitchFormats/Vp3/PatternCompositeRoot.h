@@ -9,6 +9,8 @@
 
 namespace Brodix::Vp3Lib {
 
+class CWriteSource;
+
 class CPatternCompositeRoot : public CPatternBase {
 public:
     unsigned int SerializeRead(IArchiverStream& stream, unsigned char version) override;
@@ -18,7 +20,7 @@ public:
     // Adds a design object for the design; first starts a new file. The
     // reference point is offset × 100 when an offset is given, else the first
     // stitch's position × 100.
-    bool Load(IDesign const& design, CommonTypes::PointI const* offset, bool first);
+    bool Load(CWriteSource const& source, CommonTypes::PointI const* offset, bool first);
     unsigned int ReadSubclasses(IArchiverStream& stream, int count);
 
     // Everything into one design, with the root notes.

@@ -3,7 +3,9 @@
 // in VP3 units (hundredths, y up) relative to the design's centre.
 #include "StitchFormats/Vp3/PatternStitch.h"
 
+#include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/Vp3/VP3Values.h"
+#include "StitchFormats/Vp3/WriteSource.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -30,91 +32,21 @@ constexpr int kHalfUnits = 50;
 
 int32_t Delta(int32_t to, int32_t from) { return Wrap32(static_cast<int64_t>(to) - from); }
 
-} // namespace
-
-bool CPatternStitch::Load(IDesign const& design, IIterator<CAbsStitch const>& reader)
+// A delta of the code in design units, from the stored one: the common
+// scales of 10 and -10 without a division, which gives the same.
+int32_t Scaled(int32_t code, signed char scale)
 {
-    return ConvertToStitchData(design, reader, design.GetDesignRectangle());
+    if (scale == kScaleX)
+        return code;
+    if (scale == kScaleY)
+        return -code;
+    return (code * 10) / scale;
 }
 
-void CPatternStitch::AppendCode(CStitch const& stitch)
-{
-    std::size_t const used = m_data.size();
-    m_data.resize(used + kMaxBytesPerRecord);
-    unsigned char* cursor = m_data.data() + used;
-    SerializeSHV_Write(stitch, cursor);
-    m_data.resize(static_cast<std::size_t>(cursor - m_data.data()));
-}
-
-bool CPatternStitch::ConvertToStitchData(IDesign const& design, IIterator<CAbsStitch const>& reader,
-                                         CommonTypes::RectI const& rect)
-{
-    if (reader.IsDone())
-        return false;
-    CAbsStitch const first = reader.GetCurrentItem();
-    if (first.type != CAbsStitch::ColourChange)
-        return false;
-    reader.Next();
-
-    CommonTypes::PointI const origin = first.position;
-    // A record naming a colour the design does not have gets the default thread.
-    bool const known = first.colourIndex >= 0 && static_cast<unsigned long>(first.colourIndex) < design.GetColourCount();
-    m_colour.SetColour(known ? design.GetColour(static_cast<unsigned long>(first.colourIndex))
-                             : ColourData::Default());
-    m_start.x = Wrap32(static_cast<int64_t>(origin.x) * kUnitsPerDesignUnit
-                       - (static_cast<int64_t>(rect.left) + rect.right) * kHalfUnits);
-    m_start.y = Wrap32((static_cast<int64_t>(rect.top) + rect.bottom) * kHalfUnits
-                       - static_cast<int64_t>(origin.y) * kUnitsPerDesignUnit);
-
-    // No room is reserved up front: a design of many short colour blocks
-    // would otherwise cost far more than it holds.
-    m_data.clear();
-    m_dataKind = kDataKindStitches;
-    m_dataFlags = 0;
-    m_xScale = kScaleX;
-    m_yScale = kScaleY;
-    m_reserved = 0;
-
-    CommonTypes::PointI previous = origin;
-    bool jumpPending = false;
-    auto stitchTo = [&](CommonTypes::PointI const& to) {
-        AppendCode({Delta(to.x, previous.x), Delta(to.y, previous.y), CAbsStitch::Normal});
-        previous = to;
-        jumpPending = false;
-    };
-
-    for (; !reader.IsDone(); reader.Next()) {
-        CAbsStitch const record = reader.GetCurrentItem();
-        if (record.type == CAbsStitch::ColourChange)
-            break;
-        switch (record.type) {
-        case CAbsStitch::Stop:
-        case CAbsStitch::Trim:
-            // A command cannot carry a move: sew to its position first.
-            if (jumpPending) {
-                std::fputs("AW - Bad stitch data when saving a vp3 file!\n", stderr);
-                std::fflush(stderr);
-                stitchTo(record.position);
-            }
-            AppendCode({0, 0, static_cast<int8_t>(record.type)});
-            break;
-        case CAbsStitch::Jump:
-            jumpPending = true;   // the next stitch carries the whole move
-            break;
-        case CAbsStitch::Normal:
-            stitchTo(record.position);
-            break;
-        default:
-            break;
-        }
-    }
-
-    m_end.x = Wrap32((static_cast<int64_t>(previous.x) - origin.x) * kUnitsPerDesignUnit);
-    m_end.y = Wrap32((static_cast<int64_t>(origin.y) - previous.y) * kUnitsPerDesignUnit);
-    return true;
-}
-
-void CPatternStitch::SerializeSHV_Write(CStitch const& stitch, unsigned char*& cursor)
+// Encodes one code at the cursor and moves the cursor past it. Forced inline
+// into the hot loop: left to itself the compiler calls a partial copy of it
+// for every record.
+[[gnu::always_inline]] inline void WriteCode(CPatternStitch::CStitch const& stitch, unsigned char*& cursor)
 {
     switch (stitch.type) {
     case CAbsStitch::Normal:
@@ -144,11 +76,13 @@ void CPatternStitch::SerializeSHV_Write(CStitch const& stitch, unsigned char*& c
     }
 }
 
-bool CPatternStitch::SerializeSHV_Read(unsigned char const*& cursor, unsigned char const* end, CStitch& stitch)
+// Decodes one code at the cursor; false, with the cursor unmoved, for a
+// code that is not known or does not fit before end.
+bool ReadCode(unsigned char const*& cursor, unsigned char const* end, CPatternStitch::CStitch& stitch)
 {
     if (end - cursor < kShortCodeSize)
         return false;
-    stitch = CStitch{};
+    stitch = CPatternStitch::CStitch{};
     if (cursor[0] != kEscape) {
         stitch.x = static_cast<int8_t>(cursor[0]);
         stitch.y = static_cast<int8_t>(cursor[1]);
@@ -179,6 +113,70 @@ bool CPatternStitch::SerializeSHV_Read(unsigned char const*& cursor, unsigned ch
     return true;
 }
 
+
+} // namespace
+
+bool CPatternStitch::ConvertToStitchData(CWriteSource const& source, std::size_t block, std::size_t& index,
+                                         CommonTypes::RectI const& rect, unsigned char*& cursor)
+{
+    std::span<CAbsStitch const> const records = source.Records();
+    if (index >= records.size() || records[index].type != CAbsStitch::ColourChange)
+        return false;
+    CAbsStitch const& first = records[index];
+    CommonTypes::PointI const origin = source.Position(index);
+    m_colour.SetColour(source.BlockColour(block, first));
+    m_start.x = Wrap32(static_cast<int64_t>(origin.x) * kUnitsPerDesignUnit
+                       - (static_cast<int64_t>(rect.left) + rect.right) * kHalfUnits);
+    m_start.y = Wrap32((static_cast<int64_t>(rect.top) + rect.bottom) * kHalfUnits
+                       - static_cast<int64_t>(origin.y) * kUnitsPerDesignUnit);
+
+    m_dataKind = kDataKindStitches;
+    m_dataFlags = 0;
+    m_xScale = kScaleX;
+    m_yScale = kScaleY;
+    m_reserved = 0;
+
+    unsigned char* const codeBegin = cursor;
+    CommonTypes::PointI previous = origin;
+    bool jumpPending = false;
+    auto stitchTo = [&](CommonTypes::PointI const& to) {
+        WriteCode({Delta(to.x, previous.x), Delta(to.y, previous.y), CAbsStitch::Normal}, cursor);
+        previous = to;
+        jumpPending = false;
+    };
+
+    // The nudge moves only colour changes and the first record, so the
+    // records of the block are read as they stand.
+    for (++index; index < records.size() && records[index].type != CAbsStitch::ColourChange; ++index) {
+        CAbsStitch const& record = records[index];
+        switch (record.type) {
+        case CAbsStitch::Stop:
+        case CAbsStitch::Trim:
+            // A command cannot carry a move: sew to its position first.
+            if (jumpPending) {
+                std::fputs("AW - Bad stitch data when saving a vp3 file!\n", stderr);
+                std::fflush(stderr);
+                stitchTo(record.position);
+            }
+            WriteCode({0, 0, static_cast<int8_t>(record.type)}, cursor);
+            break;
+        case CAbsStitch::Jump:
+            jumpPending = true;   // the next stitch carries the whole move
+            break;
+        case CAbsStitch::Normal:
+            stitchTo(record.position);
+            break;
+        default:
+            break;
+        }
+    }
+    m_code = std::span<unsigned char const>(codeBegin, cursor);
+
+    m_end.x = Wrap32((static_cast<int64_t>(previous.x) - origin.x) * kUnitsPerDesignUnit);
+    m_end.y = Wrap32((static_cast<int64_t>(origin.y) - previous.y) * kUnitsPerDesignUnit);
+    return true;
+}
+
 unsigned int CPatternStitch::SerializeWrite(IArchiverStream& stream) const
 {
     CWriteClassInfoBlock const block(&stream, {kClassStitch, 0, 0, 0});
@@ -189,11 +187,11 @@ unsigned int CPatternStitch::SerializeWrite(IArchiverStream& stream) const
     Write(stream, m_end.y);
     Write(stream, m_dataKind);
     Write(stream, m_dataFlags);
-    Write(stream, static_cast<unsigned int>(m_data.size() + kScaleBytes));
+    Write(stream, static_cast<unsigned int>(m_code.size() + kScaleBytes));
     Write(stream, m_xScale);
     Write(stream, m_yScale);
     Write(stream, m_reserved);
-    Write(stream, reinterpret_cast<char const*>(m_data.data()), static_cast<unsigned int>(m_data.size()));
+    Write(stream, reinterpret_cast<char const*>(m_code.data()), static_cast<unsigned int>(m_code.size()));
     Write(stream, static_cast<unsigned char>(0));   // no second container
     return kStatusOK;
 }
@@ -213,6 +211,7 @@ unsigned int CPatternStitch::ReadStitchDataContainer(IArchiverStream& stream, bo
     m_dataKind = kind;
     m_dataFlags = flags;
     m_data.clear();
+    m_code = {};
     // The length covers the three scale bytes; less, or more than the stream
     // still holds, is not a container we can read.
     if (length < kScaleBytes || length > Remaining(stream))
@@ -226,6 +225,7 @@ unsigned int CPatternStitch::ReadStitchDataContainer(IArchiverStream& stream, bo
         return kStatusUnreadable;
     m_data.resize(length - kScaleBytes);
     Read(stream, reinterpret_cast<char*>(m_data.data()), static_cast<unsigned int>(m_data.size()));
+    m_code = m_data;
     return kStatusOK;
 }
 
@@ -251,7 +251,17 @@ unsigned int CPatternStitch::SerializeRead(IArchiverStream& stream, unsigned cha
     return kStatusOK;
 }
 
+// Records go straight into a CSimpleDesign, with no call through the design
+// interface for each.
 bool CPatternStitch::ExtractStitchData(IDesign& design, CHiResVector origin) const
+{
+    if (auto* const simple = dynamic_cast<CSimpleDesign*>(&design))
+        return Decode(design, origin, [simple](CAbsStitch const& record) { simple->CSimpleDesign::AddStitch(record); });
+    return Decode(design, origin, [&design](CAbsStitch const& record) { design.AddStitch(record); });
+}
+
+template <typename AddStitch>
+bool CPatternStitch::Decode(IDesign& design, CHiResVector origin, AddStitch addStitch) const
 {
     constexpr double kDesignUnitsPerUnit = 0.01;
     CVector2Col const o(origin.x * kDesignUnitsPerUnit, origin.y * kDesignUnitsPerUnit);
@@ -270,27 +280,27 @@ bool CPatternStitch::ExtractStitchData(IDesign& design, CHiResVector origin) con
     last.colourIndex = static_cast<int32_t>(design.GetColourCount()) - 1;
     last.type = CAbsStitch::ColourChange;
 
-    unsigned char const* cursor = m_data.data();
-    unsigned char const* const end = cursor + m_data.size();
+    unsigned char const* cursor = m_code.data();
+    unsigned char const* const end = cursor + m_code.size();
     while (cursor < end) {
         CStitch code;
-        if (!SerializeSHV_Read(cursor, end, code))
+        if (!ReadCode(cursor, end, code))
             return false;
         CAbsStitch next = last;
         if (code.x != 0 || code.y != 0) {
-            running.x += (code.x * 10) / m_xScale;
-            running.y += (code.y * 10) / m_yScale;
+            running.x += Scaled(code.x, m_xScale);
+            running.y += Scaled(code.y, m_yScale);
             next = CAbsStitch{place(running), last.colourIndex, static_cast<uint8_t>(code.type), false, true};
         } else {
             next.type = static_cast<uint8_t>(code.type);   // a command at the last position
         }
-        design.AddStitch(next);
+        addStitch(next);
         last = next;
     }
 
     CommonTypes::PointI const endPoint = place(s + e);
     if (!(last.position == endPoint))
-        design.AddStitch(CAbsStitch{endPoint, last.colourIndex, CAbsStitch::Normal, false, true});
+        addStitch(CAbsStitch{endPoint, last.colourIndex, CAbsStitch::Normal, false, true});
     return true;
 }
 

@@ -6,9 +6,13 @@
 #include "StitchFormats/Vp3/PatternBase.h"
 #include "StitchFormats/Vp3/PatternColourData.h"
 #include "StitchFormats/Vp3/VP3Geometry.h"
+#include <cstddef>
+#include <span>
 #include <vector>
 
 namespace Brodix::Vp3Lib {
+
+class CWriteSource;
 
 class CPatternStitch : public CPatternBase {
 public:
@@ -28,19 +32,16 @@ public:
     unsigned int SerializeWrite(IArchiverStream& stream) const override;
     unsigned int GetClassID() const override { return kClassStitch; }
 
-    // Consumes one colour block from the reader, which must stand on its
-    // colour-change record. False (nothing consumed) when it does not.
-    bool Load(IDesign const& design, IIterator<CAbsStitch const>& reader);
-    bool ConvertToStitchData(IDesign const& design, IIterator<CAbsStitch const>& reader,
-                             CommonTypes::RectI const& designRectangle);
+    // Makes the block-th colour block from the records from index on, which
+    // must start with a colour change, and moves index past them. The code
+    // is written at the cursor, which moves past it and must have room for
+    // kMaxBytesPerRecord bytes a record; the block refers to it from then on.
+    // False (nothing consumed) when index is not on a colour change.
+    bool ConvertToStitchData(CWriteSource const& source, std::size_t block, std::size_t& index,
+                             CommonTypes::RectI const& designRectangle, unsigned char*& cursor);
 
-    unsigned char const* GetStitchData_Begin() const { return m_data.empty() ? nullptr : m_data.data(); }
-    unsigned char const* GetStitchData_End() const { return GetStitchData_Begin() + m_data.size(); }
-
-    static void SerializeSHV_Write(CStitch const& stitch, unsigned char*& cursor);
-    // Decodes one code at the cursor; false, with the cursor unmoved, for a
-    // code that is not known or does not fit before end.
-    static bool SerializeSHV_Read(unsigned char const*& cursor, unsigned char const* end, CStitch& stitch);
+    unsigned char const* GetStitchData_Begin() const { return m_code.empty() ? nullptr : m_code.data(); }
+    unsigned char const* GetStitchData_End() const { return GetStitchData_Begin() + m_code.size(); }
 
     // Reads a data container; keep false skips it. Anything but kStatusOK
     // means the container cannot be used.
@@ -54,14 +55,15 @@ public:
 
     // At most one record per two data bytes, plus the colour change and the
     // end point: enough room to extract into without regrowing.
-    std::size_t RecordsUpperBound() const override { return m_data.empty() ? 0 : m_data.size() / 2 + 2; }
+    std::size_t RecordsUpperBound() const override { return m_code.empty() ? 0 : m_code.size() / 2 + 2; }
 
     ColourData const& Colour() const { return m_colour.Colour(); }
     CHiResVector Start() const { return m_start; }
     CHiResVector End() const { return m_end; }
 
 private:
-    void AppendCode(CStitch const& stitch);
+    template <typename AddStitch>
+    bool Decode(IDesign& design, CHiResVector origin, AddStitch addStitch) const;
 
     CHiResVector m_start;
     CHiResVector m_end;
@@ -71,7 +73,8 @@ private:
     signed char m_xScale = 10;
     signed char m_yScale = -10;
     signed char m_reserved = 0;
-    std::vector<unsigned char> m_data;
+    std::vector<unsigned char> m_data;   // the code read from a file
+    std::span<unsigned char const> m_code;   // the code: m_data, or what the writer encoded
     CMatrix2x2 m_transform;
 };
 

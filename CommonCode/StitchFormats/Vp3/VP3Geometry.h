@@ -3,6 +3,7 @@
 #pragma once
 #include "Fundamentals/CommonTypes.h"
 #include <cstdint>
+#include <limits>
 
 namespace Brodix::Vp3Lib {
 
@@ -34,8 +35,12 @@ struct CHiResVector {
 };
 
 CMatrix2x2 operator*(CMatrix2x2 const& a, CMatrix2x2 const& b);
-CVector2Col operator*(CMatrix2x2 const& m, CVector2Col const& v);
-CVector2Col operator+(CVector2Col const& a, CVector2Col const& b);
+// Inline: the reader places every stitch through them.
+inline CVector2Col operator*(CMatrix2x2 const& m, CVector2Col const& v)
+{
+    return {m.m00 * v.x + m.m01 * v.y, m.m10 * v.x + m.m11 * v.y};
+}
+inline CVector2Col operator+(CVector2Col const& a, CVector2Col const& b) { return {a.x + b.x, a.y + b.y}; }
 
 // R · D · m: D mirrors (mirrorX negates the first row, mirrorY the second),
 // R rotates by the angle in whole degrees.
@@ -51,8 +56,20 @@ inline CHiResVector operator+(CHiResVector a, CHiResVector b)
     return {Wrap32(static_cast<int64_t>(a.x) + b.x), Wrap32(static_cast<int64_t>(a.y) + b.y)};
 }
 
-// Rounds half away from zero into the range of a coordinate whose negation
-// still fits.
-int32_t RoundToCoordinate(double value);
+// Rounds half away from zero, as std::lround, into the range of a coordinate
+// whose negation still fits. Inline and without the library call, as every
+// stitch read is rounded: within the range the fraction value - trunc(value)
+// is exact, so comparing it with one half rounds exactly as lround.
+inline int32_t RoundToCoordinate(double value)
+{
+    constexpr double kLargest = std::numeric_limits<int32_t>::max();
+    if (!(value > -kLargest))   // also catches NaN
+        return -std::numeric_limits<int32_t>::max();
+    if (value >= kLargest)
+        return std::numeric_limits<int32_t>::max();
+    auto const whole = static_cast<int64_t>(value);
+    double const fraction = value - static_cast<double>(whole);
+    return static_cast<int32_t>(whole + (fraction >= 0.5 ? 1 : 0) - (fraction <= -0.5 ? 1 : 0));
+}
 
 } // namespace Brodix::Vp3Lib

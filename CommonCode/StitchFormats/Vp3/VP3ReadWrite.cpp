@@ -7,10 +7,12 @@
 #include "StitchFormats/Vp3/BlockStream.h"
 #include "StitchFormats/Vp3/Sanitize.h"
 #include "StitchFormats/Vp3/VP3Values.h"
+#include "StitchFormats/Vp3/WriteSource.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 
 namespace Brodix::Vp3Lib {
 namespace {
@@ -69,27 +71,66 @@ void AddEmbeddedObjects(CPatternBase const& object, CEmbeddedObjectCounts& count
 CVP3ReadWrite::CVP3ReadWrite() : m_root(std::make_unique<CPatternCompositeRoot>()) {}
 CVP3ReadWrite::~CVP3ReadWrite() = default;
 
+template <typename Allocate>
+unsigned char* CVP3ReadWrite::SerializeIntoBlock(unsigned long& size, Allocate allocate) const
+{
+    CBlockWriteStream counter;
+    static_cast<void>(SerializeWrite(counter));
+    size = counter.GetSize();
+    unsigned char* const block = allocate(size);
+    if (block == nullptr)
+        return nullptr;
+    CBlockWriteStream stream(block, size);
+    static_cast<void>(SerializeWrite(stream));
+    // Both passes run the same code, so they cannot differ.
+    if (stream.Overflowed() || stream.GetSize() != size)
+        std::abort();
+    return block;
+}
+
 unsigned int CVP3ReadWrite::WriteToMemory(CDesignHolder const& holder, void*& buffer, unsigned long& size,
                                           CommonTypes::PointI const& offset, bool nudge)
 {
-    MemoryWriteStream stream;
-    unsigned int const status = WriteToStreamImpl(holder, stream, offset, nudge);
+    unsigned int const status = Prepare(holder, offset, nudge);
     if (status != kStatusOK)
         return status;
-    std::vector<unsigned char> const& bytes = stream.Content();
-    void* const block = std::malloc(bytes.size());
-    if (block == nullptr)
-        throw std::bad_alloc();
-    std::memcpy(block, bytes.data(), bytes.size());
+    unsigned long written = 0;
+    unsigned char* const block = SerializeIntoBlock(written, [](unsigned long bytes) {
+        // malloc(0) may give null; the file is never empty, but stay safe.
+        auto* const allocated = static_cast<unsigned char*>(std::malloc(bytes == 0 ? 1 : bytes));
+        if (allocated == nullptr)
+            throw std::bad_alloc();
+        return allocated;
+    });
     buffer = block;
-    size = bytes.size();
+    size = written;
+    return kStatusOK;
+}
+
+unsigned int CVP3ReadWrite::WriteToBytes(CDesignHolder const& holder, std::vector<unsigned char>& bytes,
+                                         CommonTypes::PointI const& offset, bool nudge)
+{
+    unsigned int const status = Prepare(holder, offset, nudge);
+    if (status != kStatusOK)
+        return status;
+    std::vector<unsigned char> file;
+    unsigned long size = 0;
+    static_cast<void>(SerializeIntoBlock(size, [&](unsigned long count) {
+        file.resize(count);
+        return file.data();
+    }));
+    bytes = std::move(file);
     return kStatusOK;
 }
 
 unsigned int CVP3ReadWrite::WriteToStream(CDesignHolder const& holder, IArchiverStream& stream,
                                           CommonTypes::PointI const& offset, bool nudge)
 {
-    return WriteToStreamImpl(holder, stream, offset, nudge);
+    unsigned int const status = Prepare(holder, offset, nudge);
+    if (status != kStatusOK)
+        return status;
+    SerializeWrite(stream);
+    return kStatusOK;
 }
 
 unsigned int CVP3ReadWrite::WriteToFile(CDesignHolder const& holder, std::FILE* file,
@@ -100,12 +141,11 @@ unsigned int CVP3ReadWrite::WriteToFile(CDesignHolder const& holder, std::FILE* 
     // Encoded in memory first: block lengths are patched there, so the file
     // needs no seeking back (a pipe works), and a short write is noticed
     // instead of leaving a broken file reported as written.
-    MemoryWriteStream memory;
-    unsigned int const status = WriteToStreamImpl(holder, memory, offset, nudge);
+    std::vector<unsigned char> bytes;
+    unsigned int const status = WriteToBytes(holder, bytes, offset, nudge);
     if (status != kStatusOK)
         return status;
     FileAsStream stream(file);
-    std::vector<unsigned char> const& bytes = memory.Content();
     if (stream.Write(bytes.data(), bytes.size()) != bytes.size() || !stream.Flush())
         return kStatusNoFile;
     return kStatusOK;
@@ -118,36 +158,30 @@ unsigned int CVP3ReadWrite::WriteToFile(CDesignHolder const& holder, wchar_t con
     return WriteToFile(holder, file.get(), offset, nudge);
 }
 
-unsigned int CVP3ReadWrite::WriteToStreamImpl(CDesignHolder const& holder, IArchiverStream& stream,
-                                              CommonTypes::PointI const& offset, bool nudge)
+unsigned int CVP3ReadWrite::Prepare(CDesignHolder const& holder, CommonTypes::PointI const& offset, bool nudge)
 {
     if (holder.design != nullptr)
-        return WriteDesign(*holder.design, stream, offset, nudge);
+        return PrepareDesign(*holder.design, offset, nudge);
     CDesignHolder::CheckAndThrow(holder.designs == nullptr);
-    return WriteDesigns(*holder.designs, stream, offset, nudge);
+    return PrepareDesigns(*holder.designs, offset, nudge);
 }
 
-unsigned int CVP3ReadWrite::WriteDesign(IDesign const& design, IArchiverStream& stream,
-                                        CommonTypes::PointI const& offset, bool nudge)
+// The records are read where they are; the nudge is laid over them.
+unsigned int CVP3ReadWrite::PrepareDesign(IDesign const& design, CommonTypes::PointI const& offset, bool nudge)
 {
-    CSimpleDesign nudged;
-    IDesign const* toWrite = &design;
-    if (nudge) {
-        Nudge00SubDesignForWrite(design, nudged);
-        toWrite = &nudged;
-    }
-    if (toWrite->GetStitchCount() == 0)
+    std::vector<CAbsStitch> held;
+    std::span<CAbsStitch const> const records = RecordsOf(design, held);
+    if (records.empty())
         return kStatusNoStitches;
     m_producer = GetProducerString();
-    if (!m_root->Load(*toWrite, &offset, true))
+    if (!m_root->Load(CWriteSource(design, records, nudge), &offset, true))
         return kStatusConversionFailed;
-    SerializeWrite(stream);
     return kStatusOK;
 }
 
 // Works on copies: sanitising must not change the caller's designs.
-unsigned int CVP3ReadWrite::WriteDesigns(std::vector<std::shared_ptr<IDesign>> const& designs,
-                                         IArchiverStream& stream, CommonTypes::PointI const& offset, bool nudge)
+unsigned int CVP3ReadWrite::PrepareDesigns(std::vector<std::shared_ptr<IDesign>> const& designs,
+                                           CommonTypes::PointI const& offset, bool nudge)
 {
     std::vector<std::shared_ptr<IDesign>> work;
     work.reserve(designs.size());
@@ -167,13 +201,14 @@ unsigned int CVP3ReadWrite::WriteDesigns(std::vector<std::shared_ptr<IDesign>> c
     for (auto const& design : work) {
         if (design == nullptr || design->GetStitchCount() == 0)
             continue;
-        if (!m_root->Load(*design, &offset, first))
+        std::vector<CAbsStitch> held;
+        std::span<CAbsStitch const> const records = RecordsOf(*design, held);
+        if (!m_root->Load(CWriteSource(*design, records, false), &offset, first))
             return kStatusConversionFailed;
         first = false;
     }
     if (first)
         return kStatusNoStitches;
-    SerializeWrite(stream);
     return kStatusOK;
 }
 

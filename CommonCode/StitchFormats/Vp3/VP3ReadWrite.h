@@ -7,6 +7,7 @@
 #include "Fundamentals/Design.h"
 #include "Fundamentals/FileStream.h"
 #include "Fundamentals/MemoryStream.h"
+#include "StitchFormats/Vp3/BufferStreams.h"
 #include "StitchFormats/Vp3/PatternBase.h"
 #include "StitchFormats/Vp3/PatternCompositeRoot.h"
 #include <cstdio>
@@ -53,11 +54,11 @@ public:
     // length back-patching of class blocks needs.
     class MemoryWriteStream : public Archivers::MemoryStreamRW<IArchiverStream> {};
 
-    // A private copy of the caller's bytes, only ever read.
-    class MemoryReadStream : public Archivers::MemoryStreamRW<IArchiverStream> {
+    // The caller's bytes, read where they are: they must outlive the stream.
+    class MemoryReadStream : public CByteViewStream {
     public:
         struct NotImplemented {};
-        MemoryReadStream(void const* data, unsigned long size) : MemoryStreamRW(data, size) {}
+        MemoryReadStream(void const* data, unsigned long size) : CByteViewStream(data, size) {}
         unsigned long Write(void const*, unsigned long) override { throw NotImplemented(); }
     };
 
@@ -74,6 +75,9 @@ public:
     // frees; on any other status neither is touched.
     [[nodiscard]] unsigned int WriteToMemory(CDesignHolder const& holder, void*& buffer, unsigned long& size,
                                              CommonTypes::PointI const& offset, bool nudge);
+    // On success bytes holds the file, and only then is it changed.
+    [[nodiscard]] unsigned int WriteToBytes(CDesignHolder const& holder, std::vector<unsigned char>& bytes,
+                                            CommonTypes::PointI const& offset, bool nudge);
     [[nodiscard]] unsigned int WriteToStream(CDesignHolder const& holder, IArchiverStream& stream,
                                              CommonTypes::PointI const& offset, bool nudge);
     // kStatusNoFile also when the file does not take every byte.
@@ -100,12 +104,16 @@ public:
     CEmbeddedObjectCounts CountEmbeddedObjects() const;
 
 private:
-    unsigned int WriteToStreamImpl(CDesignHolder const& holder, IArchiverStream& stream,
-                                   CommonTypes::PointI const& offset, bool nudge);
-    unsigned int WriteDesign(IDesign const& design, IArchiverStream& stream, CommonTypes::PointI const& offset,
-                             bool nudge);
-    unsigned int WriteDesigns(std::vector<std::shared_ptr<IDesign>> const& designs, IArchiverStream& stream,
-                              CommonTypes::PointI const& offset, bool nudge);
+    // Builds the objects of the file from the designs; SerializeWrite then
+    // writes them.
+    unsigned int Prepare(CDesignHolder const& holder, CommonTypes::PointI const& offset, bool nudge);
+    unsigned int PrepareDesign(IDesign const& design, CommonTypes::PointI const& offset, bool nudge);
+    unsigned int PrepareDesigns(std::vector<std::shared_ptr<IDesign>> const& designs,
+                                CommonTypes::PointI const& offset, bool nudge);
+    // The prepared file written into a block of the size it takes, which
+    // allocate(size) gives; null when allocate does.
+    template <typename Allocate>
+    unsigned char* SerializeIntoBlock(unsigned long& size, Allocate allocate) const;
     unsigned int ReadFromStreamImpl(CDesignHolder const& holder, IArchiverStream& stream,
                                     CommonTypes::PointI const& offset, bool cleanup);
     unsigned int ReadDesign(IDesign& target, IArchiverStream& stream, CommonTypes::PointI const& offset,

@@ -151,13 +151,6 @@ void Write(IArchiverStream& stream, std::string const* text)
         stream.Write(text->data(), length);
 }
 
-void Write(unsigned char*& cursor, short const& value)
-{
-    auto const bits = static_cast<unsigned short>(value);
-    *cursor++ = static_cast<unsigned char>(bits >> 8);
-    *cursor++ = static_cast<unsigned char>(bits & 0xFF);
-}
-
 unsigned long Remaining(IArchiverStream& stream)
 {
     unsigned long const size = stream.GetSize();

@@ -31,7 +31,12 @@ void Write(IArchiverStream& stream, std::wstring const* text);
 void Write(IArchiverStream& stream, std::string const* text);
 
 // Stores value big-endian at the cursor and moves the cursor past it.
-void Write(unsigned char*& cursor, short const& value);
+inline void Write(unsigned char*& cursor, short const& value)
+{
+    auto const bits = static_cast<unsigned short>(value);
+    *cursor++ = static_cast<unsigned char>(bits >> 8);
+    *cursor++ = static_cast<unsigned char>(bits & 0xFF);
+}
 
 // Bytes left between the stream's position and its end.
 unsigned long Remaining(IArchiverStream& stream);

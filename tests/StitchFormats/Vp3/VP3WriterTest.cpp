@@ -368,6 +368,41 @@ TEST(Vp3Writer, NudgesAFirstStitchOffTheOrigin)
     EXPECT_EQ(untouched.GetStitchCount(), 1u);
 }
 
+// The writer lays the nudge over the caller's records instead of copying
+// them; the file must be the one the nudged copy gives. The cases move the
+// only point on an edge (the rectangle shrinks), two records, none, a first
+// record that is no colour change, and colour changes a copy renumbers.
+TEST(Vp3Writer, TheNudgeLaidOverTheRecordsWritesWhatTheNudgedCopyWrites)
+{
+    ColourData red = ColourData::Default(), blue = ColourData::Default();
+    red.colours[0] = 0x0000FF;
+    blue.colours[0] = 0xFF0000;
+    std::vector<CSimpleDesign> designs = {
+        MakeDesign({Record(0, 0, CAbsStitch::ColourChange), Record(5, 3), Record(7, 8)}, {red}),
+        MakeDesign({Record(0, 0, CAbsStitch::ColourChange), Record(0, 0, CAbsStitch::Jump),
+                    Record(0, 0, CAbsStitch::ColourChange), Record(-4, 4), Record(-4, 9, CAbsStitch::Trim)},
+                   {red, blue}),
+        MakeDesign({Record(0, 0, CAbsStitch::ColourChange), Record(0, 0)}),
+        MakeDesign({Record(2, 2, CAbsStitch::ColourChange), Record(0, 0), Record(-3, 1)}, {blue}),
+        MakeDesign({Record(0, 0), Record(1, 1, CAbsStitch::ColourChange), Record(6, 6)}, {red}),
+        MakeDesign({Record(0, 0, CAbsStitch::ColourChange), Record(3, 3), Record(3, 3, CAbsStitch::ColourChange),
+                    Record(9, 2)},
+                   {red, blue}),
+    };
+    CAbsStitch renamed = Record(9, 9, CAbsStitch::ColourChange);
+    renamed.colourIndex = 0;   // names the first colour; a copy gives it the default thread
+    designs.back().AddStitch(renamed);
+    designs.back().AddStitch(Record(12, 4));
+    for (std::size_t i = 0; i < designs.size(); ++i) {
+        for (PointI const offset : {PointI{0, 0}, PointI{5, -7}}) {
+            SCOPED_TRACE("design " + std::to_string(i) + " offset " + std::to_string(offset.x));
+            CSimpleDesign nudged;
+            Nudge00SubDesignForWrite(designs[i], nudged);
+            EXPECT_EQ(WriteDesign(designs[i], true, offset), WriteDesign(nudged, false, offset));
+        }
+    }
+}
+
 TEST(Vp3Writer, EntryPointsReportTheirStatus)
 {
     CVP3ReadWrite vp3;
