@@ -107,7 +107,6 @@ int RunConvert(Options const& options, std::ostream&, std::ostream& err)
     // A new file is as durable as one cp writes: waiting for the disk took
     // several times as long as the conversion. A file that replaces one of the
     // user's is synced first, so a power cut cannot leave neither.
-    std::error_code ignored;
     bool const replacing = options.force && fs::exists(path, ignored);
     auto const durability = replacing ? Brodix::Durability::Synced : Brodix::Durability::Cached;
     switch (Brodix::WriteFileAtomically(folder, path.filename().string(), saved.bytes, existing, &error, nullptr,
