@@ -56,20 +56,6 @@ CommonTypes::RectI CSimpleDesign::GetDesignRectangle() const
     return rect;
 }
 
-void CSimpleDesign::AddColourStitch(ColourData const& colour, CommonTypes::PointI const& point, bool colourChangeFlag)
-{
-    CAbsStitch record;
-    record.position = point;
-    record.colourIndex = static_cast<int32_t>(m_colours.size());
-    record.type = CAbsStitch::ColourChange;
-    record.colourChangeFlag = colourChangeFlag;
-    record.visible = true;
-    m_stitches.push_back(record);
-    m_colours.push_back(colour);
-}
-
-void CSimpleDesign::AddStitch(CAbsStitch const& stitch) { m_stitches.push_back(stitch); }
-
 void CSimpleDesign::PopLastStitch()
 {
     if (m_stitches.empty())

@@ -8,7 +8,7 @@
 
 namespace Brodix {
 
-class CSimpleDesign : public IDesign {
+class CSimpleDesign final : public IDesign {
 public:
     struct BadAccess {};
 
@@ -54,8 +54,19 @@ public:
     void ClearOtherData() override;
     void ClearStitchesAndColours() override;
     CommonTypes::RectI GetDesignRectangle() const override;
-    void AddColourStitch(ColourData const& colour, CommonTypes::PointI const& point, bool colourChangeFlag) override;
-    void AddStitch(CAbsStitch const& stitch) override;
+    // Inline, so that loaders holding a CSimpleDesign append without a call.
+    void AddColourStitch(ColourData const& colour, CommonTypes::PointI const& point, bool colourChangeFlag) override
+    {
+        CAbsStitch record;
+        record.position = point;
+        record.colourIndex = static_cast<int32_t>(m_colours.size());
+        record.type = CAbsStitch::ColourChange;
+        record.colourChangeFlag = colourChangeFlag;
+        record.visible = true;
+        m_stitches.push_back(record);
+        m_colours.push_back(colour);
+    }
+    void AddStitch(CAbsStitch const& stitch) override { m_stitches.push_back(stitch); }
     void PopLastStitch() override;
     unsigned long GetStitchCount() const override;
     unsigned long GetColourCount() const override;
@@ -71,6 +82,14 @@ public:
 
     // Lets a loader that knows its record count grow the list once.
     void ReserveStitches(std::size_t count) { m_stitches.reserve(count); }
+
+    // The records and colours themselves, for the engine's passes over whole
+    // designs, which would otherwise cost a virtual call per record. A colour
+    // change's colourIndex must stay the index of its colour.
+    std::vector<CAbsStitch>& Stitches() { return m_stitches; }
+    std::vector<CAbsStitch> const& Stitches() const { return m_stitches; }
+    std::vector<ColourData>& Colours() { return m_colours; }
+    std::vector<ColourData> const& Colours() const { return m_colours; }
 
     static void Copy(IDesign const& source, IDesign& target, bool copyNotes);
     static void MergeDesign(IDesign& target, IDesign const& source, bool mergeNotes, bool joinSameColour);

@@ -2,11 +2,15 @@
 // loaded design gets, a colour change is the first needle position of its
 // colour; under the old rules, which machine writers expect, it sits on the last
 // needle position of the colour before. Both drop jump records.
-// Each pass is linear: records are moved into a new vector, never erased in place.
+// Each pass is linear. The new rules only drop records, so they compact the
+// vector in place; the old rules add records and build a new one.
 #pragma once
 #include "Fundamentals/AbsStitch.h"
 #include "Fundamentals/CommonTypes.h"
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -14,16 +18,34 @@ namespace Brodix::StitchAlgorithms {
 
 namespace ColourRulesDetail {
 
+// Moves a whole record, padding included: one wide move, where a member-wise
+// copy of the record through a local stalls on forwarding its parts.
+template <typename Stitch>
+void MoveRecord(Stitch* records, std::size_t to, std::size_t from)
+{
+    static_assert(std::is_trivially_copyable_v<Stitch>);
+    if (to != from)
+        std::memcpy(static_cast<void*>(records + to), records + from, sizeof(Stitch));
+}
+
+// One pass, compacting in place.
 template <typename Stitch>
 void RemoveJumpsAndPinCommands(std::vector<Stitch>& stitches)
 {
-    std::erase_if(stitches, [](Stitch const& s) { return s.type == CAbsStitch::Jump; });
-    // A stop or trim acts where the needle last went down, not where a removed jump led.
-    for (std::size_t i = 1; i < stitches.size(); ++i) {
-        Stitch& s = stitches[i];
-        if (s.type == CAbsStitch::Stop || s.type == CAbsStitch::Trim)
-            s.position = stitches[i - 1].position;
+    Stitch* const records = stitches.data();
+    std::size_t const size = stitches.size();
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        uint8_t const type = records[i].type;
+        if (type == CAbsStitch::Jump)
+            continue;
+        MoveRecord(records, kept, i);
+        // A stop or trim acts where the needle last went down, not where a removed jump led.
+        if (kept > 0 && (type == CAbsStitch::Stop || type == CAbsStitch::Trim))
+            records[kept].position = records[kept - 1].position;
+        ++kept;
     }
+    stitches.resize(kept);
 }
 
 } // namespace ColourRulesDetail
@@ -41,28 +63,32 @@ void ConvertStitchesToNewColourRules(std::vector<Stitch>& stitches, std::vector<
     // Trims between a colour change and the first stitch of its colour are
     // passed over and dropped with that stitch: the change cuts the thread
     // anyway, and the colour starts where the needle first goes down.
-    std::vector<Stitch> out;
-    out.reserve(stitches.size());
-    out.push_back(stitches[0]);
+    // Written at kept, read at next: every step reads at least one record
+    // more than it writes, so kept never passes next and nothing is read
+    // after it was overwritten.
+    Stitch* const records = stitches.data();
+    std::size_t const size = stitches.size();
+    std::size_t kept = 1;
     std::size_t next = 1;
-    while (next < stitches.size()) {
-        Stitch const& current = stitches[next++];
-        bool const follows = out.back().type == CAbsStitch::ColourChange && current.type != CAbsStitch::ColourChange;
+    while (next < size) {
+        std::size_t const current = next++;
+        bool const follows =
+            records[kept - 1].type == CAbsStitch::ColourChange && records[current].type != CAbsStitch::ColourChange;
         if (!follows) {
-            out.push_back(current);
+            ColourRulesDetail::MoveRecord(records, kept++, current);
             continue;
         }
-        std::size_t first = next - 1;
-        while (first < stitches.size() && stitches[first].type == CAbsStitch::Trim)
+        std::size_t first = current;
+        while (first < size && records[first].type == CAbsStitch::Trim)
             ++first;
-        bool const stitchAfterTrims = first < stitches.size() && stitches[first].type == CAbsStitch::Normal;
+        bool const stitchAfterTrims = first < size && records[first].type == CAbsStitch::Normal;
         if (stitchAfterTrims)
             next = first + 1;
-        out.back().position = stitchAfterTrims ? stitches[first].position : current.position;
-        if (next < stitches.size())
-            out.push_back(stitches[next++]);
+        records[kept - 1].position = records[stitchAfterTrims ? first : current].position;
+        if (next < size)
+            ColourRulesDetail::MoveRecord(records, kept++, next++);
     }
-    stitches = std::move(out);
+    stitches.resize(kept);
 }
 
 template <typename Stitch, typename Colour>

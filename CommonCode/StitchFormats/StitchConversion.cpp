@@ -37,57 +37,60 @@ int CStitches::ColourTypeFor(int index, bool useStoredTypes) const
 
 int CStitches::ConvertToAbsolute(IDesign& design, PointI origin, bool useStoredTypes, bool addJumps)
 {
-    if (auto* simple = dynamic_cast<Brodix::CSimpleDesign*>(&design))
-        simple->ReserveStitches(design.GetStitchCount() + static_cast<std::size_t>(m_count) + 1);
-
     // Colour-change records number colours from the design's own count, so a
     // design that already holds colours keeps its stitches pointing right.
     int const firstDesignColour = static_cast<int>(design.GetColourCount());
-    ColourData colour;
-    GetNearestColourData(colour, GetColour(0), ColourTypeFor(0, useStoredTypes));
-    design.AddColourStitch(colour, origin, false);
-    int nextColour = 1;
+    // Written for the common design itself where it is one, so that each
+    // record is appended without a virtual call.
+    auto convert = [&](auto& target) {
+        ColourData colour;
+        GetNearestColourData(colour, GetColour(0), ColourTypeFor(0, useStoredTypes));
+        target.AddColourStitch(colour, origin, false);
+        int nextColour = 1;
 
-    long long x = origin.x, y = origin.y;
-    CAbsStitch stitch;
-    stitch.colourIndex = firstDesignColour;
-    auto add = [&](uint8_t type) {
-        stitch.position = PointI{ClampCoordinate(x), ClampCoordinate(y)};
-        stitch.type = type;
-        design.AddStitch(stitch);
+        long long x = origin.x, y = origin.y;
+        int32_t colourIndex = firstDesignColour;
+        auto add = [&](uint8_t type) {
+            target.AddStitch(CAbsStitch{PointI{ClampCoordinate(x), ClampCoordinate(y)}, colourIndex, type, false, true});
+        };
+
+        for (int i = 0; i < m_count; ++i) {
+            switch (m_flags[i]) {
+            case STITCH_NORMAL:
+                x += m_dx[i];
+                y -= m_dy[i];
+                add(CAbsStitch::Normal);
+                break;
+            case STITCH_JUMP:
+                x += m_dx[i];
+                y -= m_dy[i];
+                if (addJumps)
+                    add(CAbsStitch::Jump);
+                break;
+            case STITCH_STOP:
+                add(CAbsStitch::Stop);
+                break;
+            case STITCH_TRIM:
+                add(CAbsStitch::Trim);
+                break;
+            case STITCH_COLOUR: {
+                int const k = nextColour++;
+                GetNearestColourData(colour, GetColour(k), ColourTypeFor(k, useStoredTypes));
+                target.AddColourStitch(colour, PointI{ClampCoordinate(x), ClampCoordinate(y)}, false);
+                colourIndex = firstDesignColour + k;
+                break;
+            }
+            default:
+                break;
+            }
+        }
+        return nextColour;
     };
-
-    for (int i = 0; i < m_count; ++i) {
-        switch (m_flags[i]) {
-        case STITCH_NORMAL:
-            x += m_dx[i];
-            y -= m_dy[i];
-            add(CAbsStitch::Normal);
-            break;
-        case STITCH_JUMP:
-            x += m_dx[i];
-            y -= m_dy[i];
-            if (addJumps)
-                add(CAbsStitch::Jump);
-            break;
-        case STITCH_STOP:
-            add(CAbsStitch::Stop);
-            break;
-        case STITCH_TRIM:
-            add(CAbsStitch::Trim);
-            break;
-        case STITCH_COLOUR: {
-            int const k = nextColour++;
-            GetNearestColourData(colour, GetColour(k), ColourTypeFor(k, useStoredTypes));
-            design.AddColourStitch(colour, PointI{ClampCoordinate(x), ClampCoordinate(y)}, false);
-            stitch.colourIndex = firstDesignColour + k;
-            break;
-        }
-        default:
-            break;
-        }
+    if (auto* simple = dynamic_cast<Brodix::CSimpleDesign*>(&design)) {
+        simple->ReserveStitches(design.GetStitchCount() + static_cast<std::size_t>(m_count) + 1);
+        return convert(*simple);
     }
-    return nextColour;
+    return convert(design);
 }
 
 void CStitches::StitchOutPut(std::vector<CStitch>& out, int x1, int y1, int x2, int y2, uint8_t midFlags,

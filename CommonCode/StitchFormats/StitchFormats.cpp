@@ -114,8 +114,40 @@ int Load(std::vector<std::shared_ptr<IDesign>>& designs, IArchiverStream& stream
     return LoadIntoDesign(*design, stitches, format);
 }
 
+namespace {
+
+void ApplyColourRules(std::vector<CAbsStitch>& stitches, std::vector<ColourData> const& colours, EColourRulesType rules)
+{
+    if (rules == NewColourRules)
+        StitchAlgorithms::ConvertStitchesToNewColourRules(stitches, colours);
+    else if (rules == OldColourRules)
+        StitchAlgorithms::ConvertStitchesToOldColourRules(stitches, colours);
+}
+
+// Each colour change takes the next colour in turn; one without a colour of
+// its own gets the default thread, and colours left over are dropped.
+void RenumberColours(std::vector<CAbsStitch>& stitches, std::vector<ColourData>& colours)
+{
+    std::size_t changes = 0;
+    for (CAbsStitch& s : stitches) {
+        if (s.type != CAbsStitch::ColourChange)
+            continue;
+        s.colourIndex = static_cast<int32_t>(changes++);
+        s.visible = true;
+    }
+    colours.resize(changes, ColourData::Default());
+}
+
+} // namespace
+
 void ConvertStitchesForColourRules(IDesign& design, EColourRulesType rules)
 {
+    // The common design is rewritten in place; any other is copied out and rebuilt.
+    if (auto* simple = dynamic_cast<CSimpleDesign*>(&design)) {
+        ApplyColourRules(simple->Stitches(), simple->Colours(), rules);
+        RenumberColours(simple->Stitches(), simple->Colours());
+        return;
+    }
     std::vector<CAbsStitch> stitches;
     {
         auto reader = HoldIterator(design.GetStitchReader());
@@ -128,16 +160,9 @@ void ConvertStitchesForColourRules(IDesign& design, EColourRulesType rules)
     std::vector<ColourData> colours;
     colours.reserve(design.GetColourCount());
     CSimpleDesign::GrabColours(design, std::back_inserter(colours));
-
-    if (rules == NewColourRules)
-        StitchAlgorithms::ConvertStitchesToNewColourRules(stitches, colours);
-    else if (rules == OldColourRules)
-        StitchAlgorithms::ConvertStitchesToOldColourRules(stitches, colours);
+    ApplyColourRules(stitches, colours, rules);
 
     design.ClearStitchesAndColours();
-    if (auto* simple = dynamic_cast<CSimpleDesign*>(&design))
-        simple->ReserveStitches(stitches.size());
-    // A colour change without a colour of its own gets the default thread.
     auto colour = colours.begin();
     for (CAbsStitch const& s : stitches) {
         if (s.type == CAbsStitch::ColourChange)

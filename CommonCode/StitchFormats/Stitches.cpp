@@ -69,6 +69,19 @@ int CStitches::AllocStorage(int n)
     return 0;
 }
 
+int CStitches::AllocStorageForAppending(int n)
+{
+    if (m_count > 0)
+        return 1;
+    n = std::max(n, 0);
+    m_flags = std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(n));
+    m_dx = std::make_unique_for_overwrite<int8_t[]>(static_cast<std::size_t>(n));
+    m_dy = std::make_unique_for_overwrite<int8_t[]>(static_cast<std::size_t>(n));
+    m_capacity = n;
+    m_count = 0;
+    return 0;
+}
+
 int CStitches::PutStitch(int index, CStitch const& stitch)
 {
     if (index < 0 || index >= m_count)
@@ -213,6 +226,11 @@ void CStitches::SizeDesign()
         minY = std::min(minY, y);
         maxY = std::max(maxY, y);
     }
+    SetExtent(minX, minY, maxX, maxY);
+}
+
+void CStitches::SetExtent(long long minX, long long minY, long long maxX, long long maxY)
+{
     m_extent = Extent{ClampToInt(minX), ClampToInt(minY), ClampToInt(maxX), ClampToInt(maxY)};
     m_header.minX = ClampToInt16(minX);
     m_header.maxX = ClampToInt16(maxX);

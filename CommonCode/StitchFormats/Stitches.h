@@ -84,6 +84,9 @@ public:
     // ---- storage ----
     // Allocates n records once; 1 when records already exist.
     [[nodiscard]] int AllocStorage(int n);
+    // As above, but leaves the storage unfilled and the count at 0, for
+    // readers that append: what is never stored is never touched.
+    [[nodiscard]] int AllocStorageForAppending(int n);
     // 1 (and nothing stored) for an index outside 0..GetCount()-1.
     [[nodiscard]] int PutStitch(int index, CStitch const& stitch);
     // Grows the storage by growth records first when index is past the end.
@@ -183,9 +186,8 @@ public:
     // ---- format readers: one file per format; Load dispatches to them ----
     // DST (Dst.cpp)
     [[nodiscard]] int TajimaLoad(IArchiverStream& stream);
-    void GetTajimaData(IArchiverStream& stream);
-    bool ReadTajimaRecord(uint8_t const* record, int& colours, int* palette, int& lastColourChange);
-    void InsertTrim();   // a trim before every run of three or more jumps after a stitch; PCS uses it too
+    void GetTajimaData(IArchiverStream& stream);   // records, trims (see TrimRule.h) and box at once
+    void InsertTrim();   // the trims of TrimRule.h into records already stored; PCS uses it
     // EXP (Exp.cpp)
     [[nodiscard]] int MelcoLoad(IArchiverStream& stream);
     static void MelcoCheckZeroData(IArchiverStream& stream);   // swallows a zero-sum pair after a colour change
@@ -248,6 +250,8 @@ private:
     [[nodiscard]] int ReadFormat(IArchiverStream& stream, Format format, ICharEncoding* encoding,
                                  ITvkVipCodec* codec, IZLib* zlib, std::wstring* wideArgument);
     void AllocRecords(int n);
+    // What SizeDesign found: the box and the header's clamped copy of it.
+    void SetExtent(long long minX, long long minY, long long maxX, long long maxY);
     int ColourTypeFor(int index, bool useStoredTypes) const;
     // TVK and VIP: the header's three streams into the records (TvkVipHelpers.cpp).
     [[nodiscard]] int ReadTvkVipStitchStreams(IArchiverStream& stream, ITvkVipCodec* codec);
