@@ -27,9 +27,13 @@ int LoadWithObjectReader(CBaseReadWrite& reader, IArchiverStream& stream, int co
 
 int LoadIntoDesign(IDesign& design, CStitches& stitches, Format format)
 {
-    stitches.ConvertToAbsolute(design, CommonTypes::PointI{0, 0}, format == FormatVIP, false);
+    bool const useStoredTypes = format == FormatVIP;
+    auto* simple = dynamic_cast<CSimpleDesign*>(&design);
+    if (simple == nullptr || !stitches.ConvertToAbsoluteUnderNewColourRules(*simple, useStoredTypes)) {
+        stitches.ConvertToAbsolute(design, CommonTypes::PointI{0, 0}, useStoredTypes, false);
+        ConvertStitchesForColourRules(design, NewColourRules);
+    }
     design.SetDesignNotes(stitches.GetWideNotes());
-    ConvertStitchesForColourRules(design, NewColourRules);
     return 0;
 }
 
@@ -116,26 +120,36 @@ int Load(std::vector<std::shared_ptr<IDesign>>& designs, IArchiverStream& stream
 
 namespace {
 
-void ApplyColourRules(std::vector<CAbsStitch>& stitches, std::vector<ColourData> const& colours, EColourRulesType rules)
-{
-    if (rules == NewColourRules)
-        StitchAlgorithms::ConvertStitchesToNewColourRules(stitches, colours);
-    else if (rules == OldColourRules)
-        StitchAlgorithms::ConvertStitchesToOldColourRules(stitches, colours);
-}
-
 // Each colour change takes the next colour in turn; one without a colour of
 // its own gets the default thread, and colours left over are dropped.
-void RenumberColours(std::vector<CAbsStitch>& stitches, std::vector<ColourData>& colours)
-{
-    std::size_t changes = 0;
-    for (CAbsStitch& s : stitches) {
+class ColourNumbering {
+public:
+    void operator()(CAbsStitch& s)
+    {
         if (s.type != CAbsStitch::ColourChange)
-            continue;
-        s.colourIndex = static_cast<int32_t>(changes++);
+            return;
+        s.colourIndex = static_cast<int32_t>(m_changes++);
         s.visible = true;
     }
-    colours.resize(changes, ColourData::Default());
+    void Finish(std::vector<ColourData>& colours) const { colours.resize(m_changes, ColourData::Default()); }
+
+private:
+    std::size_t m_changes = 0;
+};
+
+// The rules, and the colours numbered again in the same walk where the rules allow.
+void ApplyColourRules(std::vector<CAbsStitch>& stitches, std::vector<ColourData>& colours, EColourRulesType rules)
+{
+    ColourNumbering numbering;
+    if (rules == NewColourRules) {
+        StitchAlgorithms::ApplyNewColourRules(stitches, numbering);
+    } else {
+        if (rules == OldColourRules)
+            StitchAlgorithms::ConvertStitchesToOldColourRules(stitches, colours);
+        for (CAbsStitch& s : stitches)
+            numbering(s);
+    }
+    numbering.Finish(colours);
 }
 
 } // namespace
@@ -145,7 +159,6 @@ void ConvertStitchesForColourRules(IDesign& design, EColourRulesType rules)
     // The common design is rewritten in place; any other is copied out and rebuilt.
     if (auto* simple = dynamic_cast<CSimpleDesign*>(&design)) {
         ApplyColourRules(simple->Stitches(), simple->Colours(), rules);
-        RenumberColours(simple->Stitches(), simple->Colours());
         return;
     }
     std::vector<CAbsStitch> stitches;

@@ -14,6 +14,10 @@
 #include <string>
 #include <vector>
 
+namespace Brodix {
+class CSimpleDesign;
+}
+
 // Record kinds; bit 7 is always set.
 enum : uint8_t {
     STITCH_NORMAL = 0x80,
@@ -176,6 +180,10 @@ public:
                            IZLib* zlib, std::wstring* wideArgument);
     // Appends the records to design from origin; returns the colours started.
     int ConvertToAbsolute(IDesign& design, Brodix::CommonTypes::PointI origin, bool useStoredTypes, bool addJumps);
+    // ConvertToAbsolute from (0, 0) without jumps and then the new colour
+    // rules (StitchFormats.h), in one walk: the same design, written once.
+    // Only into an empty design; false, and nothing done, for any other.
+    bool ConvertToAbsoluteUnderNewColourRules(Brodix::CSimpleDesign& design, bool useStoredTypes);
     // The writers' direction: absolute stitches back to records of at most 127
     // units. False, and the container left empty, when the moves would take
     // more records than any format holds.
@@ -253,6 +261,9 @@ private:
     // What SizeDesign found: the box and the header's clamped copy of it.
     void SetExtent(long long minX, long long minY, long long maxX, long long maxY);
     int ColourTypeFor(int index, bool useStoredTypes) const;
+    template <typename Target>
+    int AppendAbsolute(Target& target, int firstDesignColour, Brodix::CommonTypes::PointI origin, bool useStoredTypes,
+                       bool addJumps);
     // TVK and VIP: the header's three streams into the records (TvkVipHelpers.cpp).
     [[nodiscard]] int ReadTvkVipStitchStreams(IArchiverStream& stream, ITvkVipCodec* codec);
     // TVK and VIP writers: refuses what the shared header cannot hold, else
