@@ -8,6 +8,8 @@
 #include "DesignFiles/DesignFiles.h"
 #include "PeakMemory.h"
 #include <benchmark/benchmark.h>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -30,9 +32,22 @@ Bytes Built(Bytes (*image)(BenchFormatImages::Moves const&), int records)
     return image(BenchShape::MakeMoves(records));
 }
 
-void Load(benchmark::State& state, DF::FileFormat format, int records, std::function<Bytes()> const& make)
+// With QEL_BENCH_INPUTS set to a folder, each input is also written there,
+// so that other builds can be shown to load the very same files alike.
+void KeepInput(Bytes const& file, std::string const& name)
+{
+    char const* folder = std::getenv("QEL_BENCH_INPUTS");
+    if (folder == nullptr)
+        return;
+    std::ofstream(std::string(folder) + "/" + name, std::ios::binary)
+        .write(reinterpret_cast<char const*>(file.data()), static_cast<std::streamsize>(file.size()));
+}
+
+void Load(benchmark::State& state, DF::FileFormat format, int records, std::function<Bytes()> const& make,
+          std::string const& fileName)
 {
     Bytes const file = make();
+    KeepInput(file, fileName);
     std::size_t stitches = 0;
     for (auto _ : state) {
         DF::LoadResult const loaded = DF::LoadDesign(file, format);
@@ -78,7 +93,9 @@ int main(int argc, char** argv)
     };
     for (Entry const& e : entries) {
         std::string const name = std::string("Load") + e.name + "/" + std::to_string(e.records);
-        benchmark::RegisterBenchmark(name.c_str(), [e](benchmark::State& state) { Load(state, e.format, e.records, e.make); })
+        benchmark::RegisterBenchmark(name.c_str(), [e](benchmark::State& state) {
+            Load(state, e.format, e.records, e.make, std::string("bench.") + e.name);
+        })
             ->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);

@@ -70,6 +70,11 @@ public:
     {
         if (n == 0 || m_position >= m_size)
             return 0;
+        // Readers that take a byte at a time would otherwise pay a copy call each.
+        if (n == 1) {
+            *static_cast<unsigned char*>(buffer) = m_data[m_position++];
+            return 1;
+        }
         unsigned long const count = std::min<unsigned long>(n, m_size - m_position);
         std::memcpy(buffer, m_data + m_position, count);
         m_position += count;

@@ -117,6 +117,18 @@ void CSimpleDesign::Copy(IDesign const& source, IDesign& target, bool copyNotes)
     target.ClearStitchesAndColours();
     if (copyNotes)
         target.SetDesignNotes(source.GetDesignNotes());
+    // Between common designs the records are copied whole and numbered again.
+    auto const* from = dynamic_cast<CSimpleDesign const*>(&source);
+    auto* to = dynamic_cast<CSimpleDesign*>(&target);
+    if (from != nullptr && to != nullptr) {
+        to->m_stitches = from->m_stitches;
+        to->m_colours = from->m_colours;
+        ColourNumbering numbering;
+        for (CAbsStitch& s : to->m_stitches)
+            numbering(s);
+        numbering.Finish(to->m_colours);
+        return;
+    }
     auto reader = HoldIterator(source.GetStitchReader());
     if (!reader)
         return;
@@ -130,6 +142,13 @@ void CSimpleDesign::Copy(IDesign const& source, IDesign& target, bool copyNotes)
 
 void CSimpleDesign::Offset(IDesign& design, int dx, int dy)
 {
+    if (auto* simple = dynamic_cast<CSimpleDesign*>(&design)) {
+        for (CAbsStitch& s : simple->m_stitches) {
+            s.position.x += dx;
+            s.position.y += dy;
+        }
+        return;
+    }
     auto reader = HoldIterator(design.GetStitchReader());
     for (reader->First(); !reader->IsDone(); reader->Next()) {
         CAbsStitch s = reader->GetCurrentItem();

@@ -91,6 +91,24 @@ public:
     std::vector<ColourData>& Colours() { return m_colours; }
     std::vector<ColourData> const& Colours() const { return m_colours; }
 
+    // Numbers colour changes in order as AddColourStitch does: fed every
+    // record, each colour change takes the next colour; Finish gives one
+    // without a colour of its own the default thread and drops colours left over.
+    class ColourNumbering {
+    public:
+        void operator()(CAbsStitch& s)
+        {
+            if (s.type != CAbsStitch::ColourChange)
+                return;
+            s.colourIndex = static_cast<int32_t>(m_changes++);
+            s.visible = true;
+        }
+        void Finish(std::vector<ColourData>& colours) const { colours.resize(m_changes, ColourData::Default()); }
+
+    private:
+        std::size_t m_changes = 0;
+    };
+
     static void Copy(IDesign const& source, IDesign& target, bool copyNotes);
     static void MergeDesign(IDesign& target, IDesign const& source, bool mergeNotes, bool joinSameColour);
     // MergeDesign of every design of the list in turn (null entries are passed

@@ -140,12 +140,8 @@ int CStitches::DravoLoad(IArchiverStream& stream, ICharEncoding* encoding)
     if (!ValidateStitchCount(records.GetCount()) || records.HasOverflowed())
         return kStatusRefused;
     records.Add(CStitch{STITCH_END, 0, 0});
-    if (AllocStorage(records.GetCount()) != kStatusOk)
+    if (StoreRecords(records.GetStitches(), records.GetCount()) != kStatusOk)
         return kStatusRefused;
-    SetCount(0);
-    for (int i = 0; i < records.GetCount(); ++i)
-        if (!AppendStitch(records[i]))
-            return kStatusRefused;
 
     if (hasColourTable) {
         int const colours = static_cast<int>(colourIndices.size());

@@ -354,11 +354,8 @@ int CStitches::BrotherPECLoad(IArchiverStream& stream)
         ReadCardData(stream, &array, false, reinterpret_cast<char*>(colourBlock), true);
     if (status != kStatusOk)
         return status;
-    if (AllocStorage(count) != kStatusOk)
+    if (StoreRecords(array.GetStitches(), count) != kStatusOk)
         return kStatusRefused;
-    for (int i = 0; i < count; ++i)
-        if (PutStitch(i, array[i]) != kStatusOk)
-            return kStatusRefused;
     HandleBrotherColours(this, colourBlock);
     SizeDesign();
     return kStatusOk;

@@ -120,27 +120,10 @@ int Load(std::vector<std::shared_ptr<IDesign>>& designs, IArchiverStream& stream
 
 namespace {
 
-// Each colour change takes the next colour in turn; one without a colour of
-// its own gets the default thread, and colours left over are dropped.
-class ColourNumbering {
-public:
-    void operator()(CAbsStitch& s)
-    {
-        if (s.type != CAbsStitch::ColourChange)
-            return;
-        s.colourIndex = static_cast<int32_t>(m_changes++);
-        s.visible = true;
-    }
-    void Finish(std::vector<ColourData>& colours) const { colours.resize(m_changes, ColourData::Default()); }
-
-private:
-    std::size_t m_changes = 0;
-};
-
 // The rules, and the colours numbered again in the same walk where the rules allow.
 void ApplyColourRules(std::vector<CAbsStitch>& stitches, std::vector<ColourData>& colours, EColourRulesType rules)
 {
-    ColourNumbering numbering;
+    CSimpleDesign::ColourNumbering numbering;
     if (rules == NewColourRules) {
         StitchAlgorithms::ApplyNewColourRules(stitches, numbering);
     } else {

@@ -82,6 +82,19 @@ int CStitches::AllocStorageForAppending(int n)
     return 0;
 }
 
+int CStitches::StoreRecords(CStitch const* records, int count)
+{
+    if (AllocStorageForAppending(count) != 0)
+        return 1;
+    for (int i = 0; i < count; ++i) {
+        m_flags[i] = records[i].flags;
+        m_dx[i] = records[i].dx;
+        m_dy[i] = records[i].dy;
+    }
+    m_count = std::max(count, 0);
+    return 0;
+}
+
 int CStitches::PutStitch(int index, CStitch const& stitch)
 {
     if (index < 0 || index >= m_count)

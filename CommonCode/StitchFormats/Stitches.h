@@ -91,6 +91,8 @@ public:
     // As above, but leaves the storage unfilled and the count at 0, for
     // readers that append: what is never stored is never touched.
     [[nodiscard]] int AllocStorageForAppending(int n);
+    // AllocStorageForAppending(count) and the records stored in one go.
+    [[nodiscard]] int StoreRecords(CStitch const* records, int count);
     // 1 (and nothing stored) for an index outside 0..GetCount()-1.
     [[nodiscard]] int PutStitch(int index, CStitch const& stitch);
     // Grows the storage by growth records first when index is past the end.
