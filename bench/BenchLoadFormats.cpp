@@ -48,6 +48,7 @@ void Load(benchmark::State& state, DF::FileFormat format, int records, std::func
 {
     Bytes const file = make();
     KeepInput(file, fileName);
+    RestartPeakRss();
     std::size_t stitches = 0;
     for (auto _ : state) {
         DF::LoadResult const loaded = DF::LoadDesign(file, format);

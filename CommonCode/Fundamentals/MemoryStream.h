@@ -70,13 +70,15 @@ public:
     {
         if (n == 0 || m_position >= m_size)
             return 0;
-        // Readers that take a byte at a time would otherwise pay a copy call each.
-        if (n == 1) {
-            *static_cast<unsigned char*>(buffer) = m_data[m_position++];
-            return 1;
-        }
         unsigned long const count = std::min<unsigned long>(n, m_size - m_position);
-        std::memcpy(buffer, m_data + m_position, count);
+        // Readers that take a few bytes at a time would otherwise pay a copy call each.
+        if (count <= kSmallRead) {
+            auto* out = static_cast<unsigned char*>(buffer);
+            for (unsigned long i = 0; i < count; ++i)
+                out[i] = m_data[m_position + i];
+        } else {
+            std::memcpy(buffer, m_data + m_position, count);
+        }
         m_position += count;
         return count;
     }
@@ -88,6 +90,7 @@ public:
     bool IsEOF() override { return m_position == m_size; }
 
 private:
+    static constexpr unsigned long kSmallRead = 8;
     unsigned char const* m_data;
     unsigned long m_size;
     unsigned long m_position = 0;

@@ -49,39 +49,38 @@ int CStitches::AppendAbsolute(Target& target, int firstDesignColour, PointI orig
 
     long long x = origin.x, y = origin.y;
     int32_t colourIndex = firstDesignColour;
-    auto add = [&](uint8_t type) {
-        target.AddStitch(CAbsStitch{PointI{ClampCoordinate(x), ClampCoordinate(y)}, colourIndex, type, false, true});
-    };
-
     for (int i = 0; i < m_count; ++i) {
+        uint8_t type = CAbsStitch::Normal;
         switch (m_flags[i]) {
         case STITCH_NORMAL:
             x += m_dx[i];
             y -= m_dy[i];
-            add(CAbsStitch::Normal);
             break;
         case STITCH_JUMP:
             x += m_dx[i];
             y -= m_dy[i];
-            if (addJumps)
-                add(CAbsStitch::Jump);
+            if (!addJumps)
+                continue;
+            type = CAbsStitch::Jump;
             break;
         case STITCH_STOP:
-            add(CAbsStitch::Stop);
+            type = CAbsStitch::Stop;
             break;
         case STITCH_TRIM:
-            add(CAbsStitch::Trim);
+            type = CAbsStitch::Trim;
             break;
         case STITCH_COLOUR: {
             int const k = nextColour++;
             GetNearestColourData(colour, GetColour(k), ColourTypeFor(k, useStoredTypes));
             target.AddColourStitch(colour, PointI{ClampCoordinate(x), ClampCoordinate(y)}, false);
             colourIndex = firstDesignColour + k;
-            break;
+            continue;
         }
         default:
-            break;
+            continue;
         }
+        // One place that appends, so that the append is written into the loop.
+        target.AddStitch(CAbsStitch{PointI{ClampCoordinate(x), ClampCoordinate(y)}, colourIndex, type, false, true});
     }
     return nextColour;
 }

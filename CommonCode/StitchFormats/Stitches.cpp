@@ -18,8 +18,6 @@ constexpr int32_t kPasswordPieces[3] = {12921000, 463, 323025};
 constexpr std::string_view kCanFileMarker = "SColourStitch";
 constexpr std::size_t kCanFileScanLength = 1024;
 
-constexpr CStitch kOutOfRangeStitch{0xFF, -1, -1};
-
 int16_t ClampToInt16(long long value)
 {
     return static_cast<int16_t>(std::clamp<long long>(value, std::numeric_limits<int16_t>::min(),
@@ -95,16 +93,6 @@ int CStitches::StoreRecords(CStitch const* records, int count)
     return 0;
 }
 
-int CStitches::PutStitch(int index, CStitch const& stitch)
-{
-    if (index < 0 || index >= m_count)
-        return 1;
-    m_flags[index] = stitch.flags;
-    m_dx[index] = stitch.dx;
-    m_dy[index] = stitch.dy;
-    return 0;
-}
-
 int CStitches::PutStitchRealloc(int index, CStitch const& stitch, unsigned growth)
 {
     if (index >= m_count && growth != 0) {
@@ -124,15 +112,6 @@ int CStitches::PutStitchRealloc(int index, CStitch const& stitch, unsigned growt
         m_count = m_capacity = newCount;
     }
     return PutStitch(index, stitch);
-}
-
-CStitch* CStitches::GetStitch(int index)
-{
-    if (index < 0 || index >= m_count)
-        m_scratch = kOutOfRangeStitch;
-    else
-        m_scratch = CStitch{m_flags[index], m_dx[index], m_dy[index]};
-    return &m_scratch;
 }
 
 void CStitches::ClearStitches()

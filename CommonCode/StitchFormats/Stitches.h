@@ -94,7 +94,15 @@ public:
     // AllocStorageForAppending(count) and the records stored in one go.
     [[nodiscard]] int StoreRecords(CStitch const* records, int count);
     // 1 (and nothing stored) for an index outside 0..GetCount()-1.
-    [[nodiscard]] int PutStitch(int index, CStitch const& stitch);
+    [[nodiscard]] int PutStitch(int index, CStitch const& stitch)
+    {
+        if (index < 0 || index >= m_count)
+            return 1;
+        m_flags[index] = stitch.flags;
+        m_dx[index] = stitch.dx;
+        m_dy[index] = stitch.dy;
+        return 0;
+    }
     // Grows the storage by growth records first when index is past the end.
     [[nodiscard]] int PutStitchRealloc(int index, CStitch const& stitch, unsigned growth);
     // For readers that count up after AllocStorage and SetCount(0): stores at
@@ -110,7 +118,14 @@ public:
         return true;
     }
     // The record at index; out of range gives {0xFF, 0xFF, 0xFF}. Valid until the next call.
-    CStitch* GetStitch(int index);
+    CStitch* GetStitch(int index)
+    {
+        if (index < 0 || index >= m_count)
+            m_scratch = CStitch{0xFF, -1, -1};
+        else
+            m_scratch = CStitch{m_flags[index], m_dx[index], m_dy[index]};
+        return &m_scratch;
+    }
     void ClearStitches();
     // Clamped to the allocated storage, so a count never reaches past it.
     void SetCount(int count);
@@ -207,6 +222,8 @@ public:
     // One pass over the stitch stream; with a null target it only counts.
     static void ReadXXXStitches(IArchiverStream& stream, CStitches* target, int& index,
                                 std::vector<int>& colourEntries);
+    // Collapses each run of colour changes into one carrying the run's last colour.
+    void RemoveExtraColours();
     // 10o (10o.cpp)
     [[nodiscard]] int ToyotaLoad(IArchiverStream& stream);
     // JEF (Jef.cpp)
@@ -303,5 +320,3 @@ void LongJumpStitchPut(CStitches* stitches, int x0, int y0, int x1, int y1, doub
 // False when the stream ends inside the coordinates; nothing is written then.
 bool Read7dData(CStitches* target, int& index, Brodix::IArchiverStream& stream);
 bool Read7eData(CStitches* target, int& index, Brodix::IArchiverStream& stream);
-// Collapses each run of colour changes into one carrying the run's last colour.
-void RemoveExtraColours(CStitches* stitches);
