@@ -90,7 +90,7 @@ public:
     bool IsEOF() override { return m_position == m_size; }
 
 private:
-    static constexpr unsigned long kSmallRead = 8;
+    static constexpr unsigned long kSmallRead = 16;
     unsigned char const* m_data;
     unsigned long m_size;
     unsigned long m_position = 0;

@@ -60,7 +60,8 @@ unsigned ReadUInt16(uint8_t const* bytes)
 
 int ToDesignUnits(int32_t fixedPoint)
 {
-    return static_cast<int>(std::trunc(fixedPoint * kUnitsPerDesignUnit * kFractionScale + 0.5));
+    // The conversion truncates as trunc would; the value is far inside int.
+    return static_cast<int>(fixedPoint * kUnitsPerDesignUnit * kFractionScale + 0.5);
 }
 
 std::wstring ReadNotes(Brodix::IArchiverStream& stream, Brodix::StitchFormats::ICharEncoding& encoding)
