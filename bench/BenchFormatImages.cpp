@@ -1,4 +1,12 @@
+// gcc 12 at -O3 warns falsely about the standard library's copies and fills of the
+// fixed-size starts of the ART images (their vectors are larger than it
+// assumes); the warning is off for this file of generators alone.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Warray-bounds"
+#pragma GCC diagnostic ignored "-Wstringop-overflow"
+#endif
 #include "BenchFormatImages.h"
+#include "ArtTestImages.h"
 #include "PesTestImages.h"
 #include <algorithm>
 #include <cstdint>
@@ -183,6 +191,30 @@ Bytes Shv(Moves const& moves)
     for (Bytes const& u : units)
         out.insert(out.end(), u.begin(), u.end());
     return out;
+}
+
+// The points of each colour as absolute file units (a unit of 0.1 mm in x
+// and half of it in y), one colour block each; no trims, and the moves longer
+// than the design's longest stitch become jumps.
+Bytes Art(Moves const& moves)
+{
+    ArtTestImages::ArtLayout art;
+    art.points.reserve(moves.size());
+    art.blocks.push_back({0, BenchShape::ColourOf(0)});
+    int x = 0, y = 0;
+    for (Move const& m : moves) {
+        if (m.kind == Move::ColourChange) {
+            art.blocks.push_back({0, BenchShape::ColourOf(static_cast<int>(art.blocks.size()))});
+            continue;
+        }
+        if (m.kind == Move::Trim)
+            continue;
+        x += m.dx;
+        y += m.dy;
+        art.points.push_back({x, 2 * y});
+        ++art.blocks.back().points;
+    }
+    return ArtTestImages::BuildArt(art);
 }
 
 } // namespace BenchFormatImages

@@ -17,5 +17,6 @@ Bytes Sew(Moves const& moves);
 Bytes Pec(Moves const& moves);
 Bytes Pes(Moves const& moves);
 Bytes Shv(Moves const& moves);
+Bytes Art(Moves const& moves);
 
 } // namespace BenchFormatImages

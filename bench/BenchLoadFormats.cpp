@@ -91,6 +91,7 @@ int main(int argc, char** argv)
         {"PEC", F::PEC, kRecords, [] { return Built(I::Pec, kRecords); }},
         {"PES", F::PES, kRecords, [] { return Built(I::Pes, kRecords); }},
         {"SHV", F::SHV, kRecords, [] { return Built(I::Shv, kRecords); }},
+        {"ART", F::ART, kRecords, [] { return Built(I::Art, kRecords); }},
     };
     for (Entry const& e : entries) {
         std::string const name = std::string("Load") + e.name + "/" + std::to_string(e.records);
