@@ -340,7 +340,7 @@ void PESLoad::BuildDesigns(Brodix::StitchFormats::ICharEncoding* encoding)
         Place(i, design);
         if (encoding != nullptr)
             design.SetDesignNotes(notes);
-        m_owner.AddOutputDesign(design);
+        m_owner.AddOutputDesign(std::move(design));
     }
     if (m_multiPosition)
         m_owner.CenterDesigns();

@@ -85,7 +85,7 @@ int Load(IDesign& target, IArchiverStream& stream, int colourType, Format format
     if (auto reader = CReadWriteFactory::CreateRWObject(format, nullptr)) {
         return LoadWithObjectReader(*reader, stream, colourType, encoding, codec, zlib, wideArgument,
                                     [&](CBaseReadWrite& r) {
-                                        r.GetDesign(target);
+                                        r.TakeDesign(target);
                                         ConvertStitchesForColourRules(target, NewColourRules);
                                     });
     }
