@@ -666,7 +666,9 @@ std::size_t FindOrigin(std::vector<int32_t> const& xs, std::vector<int32_t> cons
 
 int ToDesignUnits(double value)
 {
-    return static_cast<int>(std::clamp(std::trunc(value), -kMaxCoordinate, kMaxCoordinate));
+    // Clamped to whole limits, then truncated by the conversion: the same as
+    // truncating first, without trunc's long sequence on every point.
+    return static_cast<int>(std::clamp(value, -kMaxCoordinate, kMaxCoordinate));
 }
 
 // Writes records while the container's limits allow, growing the storage
