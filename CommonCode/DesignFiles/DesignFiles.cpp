@@ -72,7 +72,7 @@ std::unique_ptr<SF::ITvkVipCodec> MakeCodec()
 
 LoadResult LoadMachineFormat(std::span<unsigned char const> bytes, FileFormat format, SF::Format engineFormat)
 {
-    Archivers::MemoryStreamRW<IArchiverStream> stream(bytes.data(), bytes.size());
+    Archivers::MemoryReadStream<IArchiverStream> stream(bytes.data(), bytes.size());
     Win1252Encoding encoding;
     ZLibAdapter zlib;
     std::unique_ptr<SF::ITvkVipCodec> const codec = MakeCodec();

@@ -1,4 +1,4 @@
-// A growable in-memory byte stream.
+// In-memory byte streams: a growable one, and a read-only view of bytes held elsewhere.
 #pragma once
 #include <algorithm>
 #include <cstring>
@@ -55,6 +55,44 @@ public:
 
 private:
     std::vector<unsigned char> m_content;
+    unsigned long m_position = 0;
+};
+
+// Reads bytes the caller keeps alive, without copying them; writing is refused.
+template <typename Interface>
+class MemoryReadStream : public Interface {
+public:
+    MemoryReadStream(void const* data, unsigned long size) : m_data(static_cast<unsigned char const*>(data)), m_size(size)
+    {
+    }
+
+    unsigned long Read(void* buffer, unsigned long n) override
+    {
+        if (n == 0 || m_position >= m_size)
+            return 0;
+        unsigned long const count = std::min<unsigned long>(n, m_size - m_position);
+        // Readers that take a few bytes at a time would otherwise pay a copy call each.
+        if (count <= kSmallRead) {
+            auto* out = static_cast<unsigned char*>(buffer);
+            for (unsigned long i = 0; i < count; ++i)
+                out[i] = m_data[m_position + i];
+        } else {
+            std::memcpy(buffer, m_data + m_position, count);
+        }
+        m_position += count;
+        return count;
+    }
+    unsigned long Write(void const*, unsigned long) override { return 0; }
+    unsigned long GetPos() override { return m_position; }
+    void SetPos(unsigned long position) override { m_position = position; }
+    bool Flush() override { return true; }
+    unsigned long GetSize() override { return m_size; }
+    bool IsEOF() override { return m_position == m_size; }
+
+private:
+    static constexpr unsigned long kSmallRead = 16;
+    unsigned char const* m_data;
+    unsigned long m_size;
     unsigned long m_position = 0;
 };
 

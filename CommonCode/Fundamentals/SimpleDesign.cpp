@@ -61,28 +61,10 @@ CommonTypes::RectI CSimpleDesign::GetDesignRectangle() const { return Bounds(m_s
 
 void CSimpleDesign::RenumberColourChanges()
 {
-    std::size_t changes = 0;
-    for (CAbsStitch& record : m_stitches) {
-        if (record.type != CAbsStitch::ColourChange)
-            continue;
-        if (changes >= m_colours.size())
-            m_colours.push_back(ColourData::Default());
-        record.colourIndex = static_cast<int32_t>(changes++);
-        record.visible = true;
-    }
-    m_colours.resize(changes);
-}
-
-void CSimpleDesign::AddColourStitch(ColourData const& colour, CommonTypes::PointI const& point, bool colourChangeFlag)
-{
-    CAbsStitch record;
-    record.position = point;
-    record.colourIndex = static_cast<int32_t>(m_colours.size());
-    record.type = CAbsStitch::ColourChange;
-    record.colourChangeFlag = colourChangeFlag;
-    record.visible = true;
-    m_stitches.push_back(record);
-    m_colours.push_back(colour);
+    ColourNumbering numbering;
+    for (CAbsStitch& record : m_stitches)
+        numbering(record);
+    numbering.Finish(m_colours);
 }
 
 void CSimpleDesign::PopLastStitch()
@@ -146,6 +128,15 @@ void CSimpleDesign::Copy(IDesign const& source, IDesign& target, bool copyNotes)
     target.ClearStitchesAndColours();
     if (copyNotes)
         target.SetDesignNotes(source.GetDesignNotes());
+    // Between common designs the records are copied whole and numbered again.
+    auto const* from = dynamic_cast<CSimpleDesign const*>(&source);
+    auto* to = dynamic_cast<CSimpleDesign*>(&target);
+    if (from != nullptr && to != nullptr) {
+        to->m_stitches = from->m_stitches;
+        to->m_colours = from->m_colours;
+        to->RenumberColourChanges();
+        return;
+    }
     auto reader = HoldIterator(source.GetStitchReader());
     if (!reader)
         return;
@@ -159,6 +150,13 @@ void CSimpleDesign::Copy(IDesign const& source, IDesign& target, bool copyNotes)
 
 void CSimpleDesign::Offset(IDesign& design, int dx, int dy)
 {
+    if (auto* simple = dynamic_cast<CSimpleDesign*>(&design)) {
+        for (CAbsStitch& s : simple->m_stitches) {
+            s.position.x += dx;
+            s.position.y += dy;
+        }
+        return;
+    }
     auto reader = HoldIterator(design.GetStitchReader());
     for (reader->First(); !reader->IsDone(); reader->Next()) {
         CAbsStitch s = reader->GetCurrentItem();

@@ -9,7 +9,7 @@
 
 namespace Brodix {
 
-class CSimpleDesign : public IDesign {
+class CSimpleDesign final : public IDesign {
 public:
     struct BadAccess {};
 
@@ -55,7 +55,18 @@ public:
     void ClearOtherData() override;
     void ClearStitchesAndColours() override;
     CommonTypes::RectI GetDesignRectangle() const override;
-    void AddColourStitch(ColourData const& colour, CommonTypes::PointI const& point, bool colourChangeFlag) override;
+    // Inline, so that loaders holding a CSimpleDesign append without a call.
+    void AddColourStitch(ColourData const& colour, CommonTypes::PointI const& point, bool colourChangeFlag) override
+    {
+        CAbsStitch record;
+        record.position = point;
+        record.colourIndex = static_cast<int32_t>(m_colours.size());
+        record.type = CAbsStitch::ColourChange;
+        record.colourChangeFlag = colourChangeFlag;
+        record.visible = true;
+        m_stitches.push_back(record);
+        m_colours.push_back(colour);
+    }
     void AddStitch(CAbsStitch const& stitch) override { m_stitches.push_back(stitch); }
     void PopLastStitch() override;
     unsigned long GetStitchCount() const override;
@@ -72,8 +83,6 @@ public:
 
     // Lets a loader that knows its record count grow the list once.
     void ReserveStitches(std::size_t count) { m_stitches.reserve(count); }
-    // The records in place, for walks that need no iterator object.
-    std::span<CAbsStitch const> Stitches() const { return m_stitches; }
     // What Copy makes of this design, made in place: the n-th colour change
     // takes the n-th colour of the table (the default once the table runs
     // out) as colour n, visible; the table keeps just those colours.
@@ -84,6 +93,32 @@ public:
     static CommonTypes::RectI Bounds(std::span<CAbsStitch const> records, CommonTypes::RectI start = EmptyBounds());
     // The rectangle of no records: left above right, so any point replaces it.
     static CommonTypes::RectI EmptyBounds();
+
+    // The records and colours themselves, for the engine's passes over whole
+    // designs, which would otherwise cost a virtual call per record. A colour
+    // change's colourIndex must stay the index of its colour.
+    std::vector<CAbsStitch>& Stitches() { return m_stitches; }
+    std::vector<CAbsStitch> const& Stitches() const { return m_stitches; }
+    std::vector<ColourData>& Colours() { return m_colours; }
+    std::vector<ColourData> const& Colours() const { return m_colours; }
+
+    // Numbers colour changes in order as AddColourStitch does: fed every
+    // record, each colour change takes the next colour; Finish gives one
+    // without a colour of its own the default thread and drops colours left over.
+    class ColourNumbering {
+    public:
+        void operator()(CAbsStitch& s)
+        {
+            if (s.type != CAbsStitch::ColourChange)
+                return;
+            s.colourIndex = static_cast<int32_t>(m_changes++);
+            s.visible = true;
+        }
+        void Finish(std::vector<ColourData>& colours) const { colours.resize(m_changes, ColourData::Default()); }
+
+    private:
+        std::size_t m_changes = 0;
+    };
 
     static void Copy(IDesign const& source, IDesign& target, bool copyNotes);
     static void MergeDesign(IDesign& target, IDesign const& source, bool mergeNotes, bool joinSameColour);

@@ -489,9 +489,8 @@ int32_t Wrap(int64_t value)
     return static_cast<int32_t>(static_cast<uint32_t>(value));
 }
 
-} // namespace
-
-int32_t DecodeToSignedValue(uint32_t code, AxisState& state)
+// Written into the decoding loop, which calls it twice a point.
+inline int32_t Decode(uint32_t code, AxisState& state)
 {
     if (code < 8) {
         // A small change of the delta: 0, -1, 1, -2, 2, -3, 3, -4.
@@ -514,6 +513,13 @@ int32_t DecodeToSignedValue(uint32_t code, AxisState& state)
         state.position = Wrap(int64_t{state.position} + state.delta);
     }
     return state.position;
+}
+
+} // namespace
+
+int32_t DecodeToSignedValue(uint32_t code, AxisState& state)
+{
+    return Decode(code, state);
 }
 
 std::size_t DecodingStitchData(std::span<uint8_t const> data, std::vector<int32_t>& xs, std::vector<int32_t>& ys,
@@ -541,8 +547,8 @@ std::size_t DecodingStitchData(std::span<uint8_t const> data, std::vector<int32_
                 break;
             yCode |= extension << 4;
         }
-        xs.push_back(DecodeToSignedValue(xCode, x));
-        ys.push_back(DecodeToSignedValue(yCode, y));
+        xs.push_back(Decode(xCode, x));
+        ys.push_back(Decode(yCode, y));
     }
     return xs.size();
 }
@@ -666,7 +672,9 @@ std::size_t FindOrigin(std::vector<int32_t> const& xs, std::vector<int32_t> cons
 
 int ToDesignUnits(double value)
 {
-    return static_cast<int>(std::clamp(std::trunc(value), -kMaxCoordinate, kMaxCoordinate));
+    // Clamped to whole limits, then truncated by the conversion: the same as
+    // truncating first, without trunc's long sequence on every point.
+    return static_cast<int>(std::clamp(value, -kMaxCoordinate, kMaxCoordinate));
 }
 
 // Writes records while the container's limits allow, growing the storage

@@ -1,5 +1,6 @@
 // Holding, placing and handing out the designs of an object-style reader.
 #include "StitchFormats/BaseReadWrite.h"
+#include "Fundamentals/DesignNotes.h"
 #include "Fundamentals/SimpleDesign.h"
 #include <algorithm>
 #include <limits>
@@ -78,8 +79,9 @@ void CBaseReadWrite::CalculateRelativeRect()
 namespace {
 
 // One record into design content; colourOf gives the thread of a colour index.
+// The common design is final, so its appends are written in here.
 template <typename ColourOf>
-void AddRecordToDesign(IDesign& design, CStitch const& record, CAbsStitch& current, bool addJumps,
+void AddRecordToDesign(CSimpleDesign& design, CStitch const& record, CAbsStitch& current, bool addJumps,
                        ColourOf&& colourOf)
 {
     if (design.GetStitchCount() == 0)
@@ -114,7 +116,7 @@ void AddRecordToDesign(IDesign& design, CStitch const& record, CAbsStitch& curre
 
 } // namespace
 
-void CBaseReadWrite::AddStitchToDesign(IDesign& design, CStitch const& record, std::span<int const> colours,
+void CBaseReadWrite::AddStitchToDesign(CSimpleDesign& design, CStitch const& record, std::span<int const> colours,
                                        CAbsStitch& current, bool addJumps)
 {
     AddRecordToDesign(design, record, current, addJumps, [&](int index) {
@@ -127,7 +129,8 @@ void CBaseReadWrite::AddStitchToDesign(IDesign& design, CStitch const& record, s
     });
 }
 
-void CBaseReadWrite::AddStitchToDesign(IDesign& design, CStitch const& record, std::span<ColourData const> threads,
+void CBaseReadWrite::AddStitchToDesign(CSimpleDesign& design, CStitch const& record,
+                                       std::span<ColourData const> threads,
                                        CAbsStitch& current, bool addJumps)
 {
     AddRecordToDesign(design, record, current, addJumps, [&](int index) {
@@ -140,6 +143,13 @@ void CBaseReadWrite::AddStitchToDesign(IDesign& design, CStitch const& record, s
 void CBaseReadWrite::AddOutputDesign(IDesign const& design)
 {
     m_designs.push_back(CopyOf(design));
+}
+
+// A design built by AddStitchToDesign is what a copy of it would be: its
+// colour changes were added as such, so they are numbered in order.
+void CBaseReadWrite::AddOutputDesign(CSimpleDesign&& design)
+{
+    m_designs.push_back(std::make_shared<CSimpleDesign>(std::move(design)));
 }
 
 void CBaseReadWrite::OffsetDesigns(int dx, int dy)
@@ -161,6 +171,30 @@ void CBaseReadWrite::CenterDesigns()
 void CBaseReadWrite::GetDesign(IDesign& out) const
 {
     CSimpleDesign::MergeDesigns(out, m_designs, true, false);
+}
+
+void CBaseReadWrite::TakeDesign(IDesign& out)
+{
+    auto* target = dynamic_cast<CSimpleDesign*>(&out);
+    auto* source = m_designs.size() == 1 ? dynamic_cast<CSimpleDesign*>(m_designs.front().get()) : nullptr;
+    if (target == nullptr || source == nullptr || target->GetStitchCount() != 0 || target->GetColourCount() != 0
+        || source->GetStitchCount() == 0) {
+        GetDesign(out);
+        return;
+    }
+    // What merging into an empty design gives: the records numbered as a copy
+    // numbers them, and the notes merged.
+    Brodix::CMergedNotes notes;
+    notes.Add(target->GetDesignNotes());
+    notes.Add(source->GetDesignNotes());
+    target->Stitches() = std::move(source->Stitches());
+    target->Colours() = std::move(source->Colours());
+    CSimpleDesign::ColourNumbering numbering;
+    for (CAbsStitch& s : target->Stitches())
+        numbering(s);
+    numbering.Finish(target->Colours());
+    target->SetDesignNotes(notes.Text());
+    m_designs.clear();
 }
 
 void CBaseReadWrite::GetDesigns(DesignList& out) const

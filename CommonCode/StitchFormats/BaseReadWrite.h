@@ -4,6 +4,7 @@
 #include "Fundamentals/AbsStitch.h"
 #include "Fundamentals/CommonTypes.h"
 #include "Fundamentals/Design.h"
+#include "Fundamentals/SimpleDesign.h"
 #include "StitchFormats/FormatVocabulary.h"
 #include "StitchFormats/RelativeStitches.h"
 #include "StitchFormats/Stitches.h"
@@ -47,19 +48,25 @@ public:
     // Turns one record into design content; current is the running absolute
     // stitch the caller keeps between calls, colours the RGB of each colour
     // index (an index beyond it gives black).
-    void AddStitchToDesign(IDesign& design, CStitch const& record, std::span<int const> colours,
+    void AddStitchToDesign(Brodix::CSimpleDesign& design, CStitch const& record, std::span<int const> colours,
                            Brodix::CAbsStitch& current, bool addJumps);
     // As above with the whole thread of each colour index, taken as it is (an
     // index beyond it gives the default thread).
-    void AddStitchToDesign(IDesign& design, CStitch const& record, std::span<Brodix::ColourData const> threads,
-                           Brodix::CAbsStitch& current, bool addJumps);
+    void AddStitchToDesign(Brodix::CSimpleDesign& design, CStitch const& record,
+                           std::span<Brodix::ColourData const> threads, Brodix::CAbsStitch& current, bool addJumps);
     void AddOutputDesign(IDesign const& design);
+    // As above, handing the design over instead of copying it.
+    void AddOutputDesign(Brodix::CSimpleDesign&& design);
     void OffsetDesigns(int dx, int dy);
     // Moves all designs together so that their common box is centred on (0, 0).
     void CenterDesigns();
 
     // Merges every design, in order, into out.
     void GetDesign(IDesign& out) const;
+    // As GetDesign, but a single design goes into an empty common design by
+    // handing its records over instead of copying them; the reader holds no
+    // designs afterwards.
+    void TakeDesign(IDesign& out);
     // Appends a copy of every design to out.
     void GetDesigns(DesignList& out) const;
     DesignList const& Designs() const { return m_designs; }

@@ -8,6 +8,8 @@
 #include "StitchFormats/Palettes.h"
 #include "StitchFormats/StitchWriting.h"
 #include "StitchFormats/Stitches.h"
+#include "StitchFormats/TrimRule.h"
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -30,8 +32,6 @@ constexpr uint8_t kColourChangeMask = 0b1100'0000;
 // The colour table stops counting at 99.
 constexpr int kMaxCountedColours = 99;
 
-constexpr int kTrimJumpRun = 3;   // a run of three jumps after a stitch means a trim
-
 enum class RecordKind { Stitch, Jump, ColourChange, End };
 
 RecordKind KindOf(uint8_t b2)
@@ -43,17 +43,6 @@ RecordKind KindOf(uint8_t b2)
     if ((b2 & kColourChangeMask) == kColourChangeMask)
         return RecordKind::ColourChange;
     return RecordKind::Jump;
-}
-
-bool Bit(uint8_t byte, int bit)
-{
-    return (byte >> bit) & 1;
-}
-
-// Sum of the weights of a pair of bits: the first adds, the second subtracts.
-int Weighted(uint8_t byte, int plusBit, int minusBit, int weight)
-{
-    return (Bit(byte, plusBit) ? weight : 0) - (Bit(byte, minusBit) ? weight : 0);
 }
 
 // Where the y digit of each weight sits: byte, bit for +1, bit for -1. The x
@@ -68,24 +57,38 @@ constexpr int kWeights[kDigits] = {1, 3, 9, 27, 81};
 constexpr DigitBits kYDigitBits[kDigits] = {{0, 7, 6}, {1, 7, 6}, {0, 5, 4}, {1, 5, 4}, {2, 5, 4}};
 constexpr int kMirror = 7;
 
-int DecodeX(uint8_t const* record)
-{
-    int x = 0;
+// What each value of each record byte adds to x and to y, so a record
+// decodes with six look-ups.
+struct StepTable {
+    int8_t x[kRecordSize][256] = {};
+    int8_t y[kRecordSize][256] = {};
+};
+
+constexpr StepTable kSteps = [] {
+    StepTable table;
     for (int d = 0; d < kDigits; ++d) {
         DigitBits const& at = kYDigitBits[d];
-        x += Weighted(record[at.byte], kMirror - at.plusBit, kMirror - at.minusBit, kWeights[d]);
+        for (int v = 0; v < 256; ++v) {
+            auto weighted = [&](int plusBit, int minusBit) {
+                return ((v >> plusBit) & 1) * kWeights[d] - ((v >> minusBit) & 1) * kWeights[d];
+            };
+            int8_t& x = table.x[at.byte][v];
+            int8_t& y = table.y[at.byte][v];
+            x = static_cast<int8_t>(x + weighted(kMirror - at.plusBit, kMirror - at.minusBit));
+            y = static_cast<int8_t>(y + weighted(at.plusBit, at.minusBit));
+        }
     }
-    return x;
+    return table;
+}();
+
+int DecodeX(uint8_t const* record)
+{
+    return kSteps.x[0][record[0]] + kSteps.x[1][record[1]] + kSteps.x[2][record[2]];
 }
 
 int DecodeY(uint8_t const* record)
 {
-    int y = 0;
-    for (int d = 0; d < kDigits; ++d) {
-        DigitBits const& at = kYDigitBits[d];
-        y += Weighted(record[at.byte], at.plusBit, at.minusBit, kWeights[d]);
-    }
-    return y;
+    return kSteps.y[0][record[0]] + kSteps.y[1][record[1]] + kSteps.y[2][record[2]];
 }
 
 } // namespace
@@ -97,65 +100,99 @@ int CStitches::TajimaLoad(IArchiverStream& stream)
     unsigned long const records = stream.GetSize() / kRecordSize;
     if (records > static_cast<unsigned long>(kMaxStitchCount))
         return kStatusRefused;
-    if (AllocStorage(static_cast<int>(records) + kSpareRecords) != kStatusOk)
+    // Room for every file record, the trims derived from them (each needs a
+    // stitch and three jumps of its own, so at most one per four records) and
+    // the end marker. Only what is stored is ever touched.
+    if (AllocStorageForAppending(static_cast<int>(records + records / 4) + kSpareRecords) != kStatusOk)
         return kStatusRefused;
     GetTajimaData(stream);
-    InsertTrim();
-    SizeDesign();
     return kStatusOk;
 }
 
-// Stores one record; false at the end record or when the storage is full.
-bool CStitches::ReadTajimaRecord(uint8_t const* record, int& colours, int* palette, int& lastColourChange)
-{
-    RecordKind const kind = KindOf(record[2]);
-    if (kind == RecordKind::End)
-        return false;
-    if (kind == RecordKind::ColourChange) {
-        // A change right after another one (or as the second record) changes nothing.
-        if (lastColourChange == GetCount() - 1)
-            return true;
-        if (!AppendStitch(CStitch{STITCH_COLOUR, 0, 0}))
-            return false;
-        if (colours < kMaxCountedColours) {
-            palette[colours] = CycledTovenrikIndex(colours);
-            ++colours;
-        }
-        lastColourChange = GetCount() - 1;
-        return true;
-    }
-    int const x = DecodeX(record);
-    int const y = DecodeY(record);
-    // A jump that goes nowhere is nothing, but a stitch in place is a needle
-    // penetration: writers put one where a run of jumps lands. Before the
-    // first move it only marks the start point; kept, it would start the
-    // first colour there, away from where the design begins. Nothing has
-    // moved while at most a colour change is stored (a second one there is
-    // dropped above).
-    bool const nothingMoved = GetCount() == 0 || (GetCount() == 1 && GetStitch(0)->flags == STITCH_COLOUR);
-    if (x == 0 && y == 0 && (kind == RecordKind::Jump || nothingMoved))
-        return true;
-    uint8_t const flags = kind == RecordKind::Stitch ? STITCH_NORMAL : STITCH_JUMP;
-    return AppendStitch(CStitch{flags, static_cast<int8_t>(x), static_cast<int8_t>(y)});
-}
-
+// Decodes, derives the trims and boxes the design in one walk over the records.
 void CStitches::GetTajimaData(IArchiverStream& stream)
 {
     int palette[kMaxCountedColours + 1] = {1};
     int colours = 1;
+
+    uint8_t* const flags = m_flags.get();
+    int8_t* const dxs = m_dx.get();
+    int8_t* const dys = m_dy.get();
+    int const capacity = m_capacity;
+    int count = 0;
+    // Records of the file kept so far, trims not counted, and the last colour
+    // change among them: a change right after another one (or as the second
+    // record) changes nothing.
+    int decoded = 0;
     int lastColourChange = 0;
+    bool firstIsColour = false;
+    CTrimRule trims;
+    long long x = 0, y = 0, minX = 0, minY = 0, maxX = 0, maxY = 0;
+
+    // False when the storage is full, which ends the data.
+    auto store = [&](uint8_t kind, int dx, int dy) {
+        if (count >= capacity)
+            return false;
+        flags[count] = kind;
+        dxs[count] = static_cast<int8_t>(dx);
+        dys[count] = static_cast<int8_t>(dy);
+        ++count;
+        ++decoded;
+        if (!trims.Feed(kind, static_cast<int8_t>(dx), static_cast<int8_t>(dy)))
+            return true;
+        if (count >= capacity)
+            return false;
+        CTrimRule::PlaceTrim(flags, dxs, dys, static_cast<std::size_t>(count));
+        ++count;
+        return true;
+    };
 
     stream.SetPos(kHeaderSize);
-    SetCount(0);
     // Records are read a block at a time; a tail of fewer than 3 bytes ends the data.
     unsigned char block[kRecordSize * kRecordsPerBlock];
     unsigned long got = 0;
     bool ended = false;
     while (!ended && (got = stream.Read(block, sizeof block)) >= kRecordSize) {
-        for (unsigned long at = 0; at + kRecordSize <= got; at += kRecordSize) {
-            if (!ReadTajimaRecord(block + at, colours, palette, lastColourChange)) {
+        for (unsigned long at = 0; at + kRecordSize <= got && !ended; at += kRecordSize) {
+            uint8_t const* record = block + at;
+            RecordKind const kind = KindOf(record[2]);
+            if (kind == RecordKind::End) {
                 ended = true;
-                break;
+            } else if (kind == RecordKind::ColourChange) {
+                if (lastColourChange == decoded - 1)
+                    continue;
+                if (!store(STITCH_COLOUR, 0, 0)) {
+                    ended = true;
+                    break;
+                }
+                firstIsColour |= decoded == 1;
+                if (colours < kMaxCountedColours) {
+                    palette[colours] = CycledTovenrikIndex(colours);
+                    ++colours;
+                }
+                lastColourChange = decoded - 1;
+            } else {
+                int const dx = DecodeX(record);
+                int const dy = DecodeY(record);
+                // A jump that goes nowhere is nothing, but a stitch in place is
+                // a needle penetration: writers put one where a run of jumps
+                // lands. Before the first move it only marks the start point;
+                // kept, it would start the first colour there, away from where
+                // the design begins. Nothing has moved while at most a colour
+                // change is stored (a second one there is dropped above).
+                bool const nothingMoved = decoded == 0 || (decoded == 1 && firstIsColour);
+                if (dx == 0 && dy == 0 && (kind == RecordKind::Jump || nothingMoved))
+                    continue;
+                if (!store(kind == RecordKind::Stitch ? STITCH_NORMAL : STITCH_JUMP, dx, dy)) {
+                    ended = true;
+                    break;
+                }
+                x += dx;
+                y += dy;
+                minX = std::min(minX, x);
+                maxX = std::max(maxX, x);
+                minY = std::min(minY, y);
+                maxY = std::max(maxY, y);
             }
         }
         if (got % kRecordSize != 0)
@@ -163,7 +200,14 @@ void CStitches::GetTajimaData(IArchiverStream& stream)
     }
     // Every file record gives at most one record, so the spare records always
     // hold the end marker; it carries no stitch.
-    static_cast<void>(AppendStitch(CStitch{STITCH_END, 0, 0}));
+    if (count < capacity) {
+        flags[count] = STITCH_END;
+        dxs[count] = 0;
+        dys[count] = 0;
+        ++count;
+    }
+    m_count = count;
+    SetExtent(minX, minY, maxX, maxY);
 
     SetNumberColours(colours);
     for (int i = 0; i < colours; ++i) {
@@ -172,53 +216,29 @@ void CStitches::GetTajimaData(IArchiverStream& stream)
     }
 }
 
-// Runs at the very start or right after a colour change are moves into place,
-// not trims, so they get none.
 void CStitches::InsertTrim()
 {
-    auto startsTrimRun = [this](int i) {
-        int run = 0;
-        for (; i < m_count && run < kTrimJumpRun && m_flags[i] == STITCH_JUMP; ++i) {
-            if (m_dx[i] == 0 && m_dy[i] == 0)
-                break;
-            ++run;
-        }
-        return run >= kTrimJumpRun;
-    };
-    // Pass one counts, pass two writes; the rule is the same walk.
-    auto walk = [&](auto&& emit) {
-        bool afterBreak = true;
-        for (int i = 0; i < m_count; ++i) {
-            uint8_t const flags = m_flags[i];
-            if (flags == STITCH_COLOUR) {
-                afterBreak = true;
-            } else if (flags == STITCH_JUMP) {
-                if (!afterBreak && startsTrimRun(i)) {
-                    emit(CStitch{STITCH_TRIM, 0, 0});
-                    afterBreak = true;
-                }
-            } else {
-                afterBreak = false;
-            }
-            emit(CStitch{flags, m_dx[i], m_dy[i]});
-        }
-    };
-
-    std::size_t newCount = 0;
-    walk([&](CStitch const&) { ++newCount; });
-    if (newCount == static_cast<std::size_t>(m_count))
+    CTrimRule counting;
+    int trims = 0;
+    for (int i = 0; i < m_count; ++i)
+        trims += counting.Feed(m_flags[i], m_dx[i], m_dy[i]) ? 1 : 0;
+    if (trims == 0)
         return;
 
+    std::size_t const newCount = static_cast<std::size_t>(m_count) + static_cast<std::size_t>(trims);
     auto flags = std::make_unique<uint8_t[]>(newCount);
     auto dx = std::make_unique<int8_t[]>(newCount);
     auto dy = std::make_unique<int8_t[]>(newCount);
+    CTrimRule placing;
     std::size_t written = 0;
-    walk([&](CStitch const& s) {
-        flags[written] = s.flags;
-        dx[written] = s.dx;
-        dy[written] = s.dy;
+    for (int i = 0; i < m_count; ++i) {
+        flags[written] = m_flags[i];
+        dx[written] = m_dx[i];
+        dy[written] = m_dy[i];
         ++written;
-    });
+        if (placing.Feed(m_flags[i], m_dx[i], m_dy[i]))
+            CTrimRule::PlaceTrim(flags.get(), dx.get(), dy.get(), written++);
+    }
     m_flags = std::move(flags);
     m_dx = std::move(dx);
     m_dy = std::move(dy);

@@ -60,7 +60,8 @@ unsigned ReadUInt16(uint8_t const* bytes)
 
 int ToDesignUnits(int32_t fixedPoint)
 {
-    return static_cast<int>(std::trunc(fixedPoint * kUnitsPerDesignUnit * kFractionScale + 0.5));
+    // The conversion truncates as trunc would; the value is far inside int.
+    return static_cast<int>(fixedPoint * kUnitsPerDesignUnit * kFractionScale + 0.5);
 }
 
 std::wstring ReadNotes(Brodix::IArchiverStream& stream, Brodix::StitchFormats::ICharEncoding& encoding)
@@ -140,12 +141,8 @@ int CStitches::DravoLoad(IArchiverStream& stream, ICharEncoding* encoding)
     if (!ValidateStitchCount(records.GetCount()) || records.HasOverflowed())
         return kStatusRefused;
     records.Add(CStitch{STITCH_END, 0, 0});
-    if (AllocStorage(records.GetCount()) != kStatusOk)
+    if (StoreRecords(records.GetStitches(), records.GetCount()) != kStatusOk)
         return kStatusRefused;
-    SetCount(0);
-    for (int i = 0; i < records.GetCount(); ++i)
-        if (!AppendStitch(records[i]))
-            return kStatusRefused;
 
     if (hasColourTable) {
         int const colours = static_cast<int>(colourIndices.size());

@@ -35,7 +35,7 @@ constexpr unsigned char kScaleDesignUnits = 0xFF;    // any other scale byte mea
 constexpr int kMillimetreScale = 10;
 constexpr unsigned char kWideExtents = 0xF0;         // 16-bit extents follow
 
-constexpr unsigned long kInitialCapacity = 50000;
+constexpr unsigned long kBytesPerRecord = 2;
 constexpr int kGrowBy = 2000;
 constexpr double kMaxStep = 80.0;
 
@@ -308,11 +308,14 @@ int GetFeed(Brodix::IArchiverStream& stream, char first, int* value)
 std::pair<int, int> ReadCardData(Brodix::IArchiverStream& stream, CStitchBuildingArray* array, bool rotated,
                                  char* /*colourBlock*/, bool standalone)
 {
-    // Room for 50,000 records up front, but never more than one per byte left
-    // to read: what the header of a tiny file announces costs nothing.
+    // Every record but the pieces of a long move takes two bytes or more, so
+    // room for one per two bytes left to read is made once; the room is not
+    // filled, and what the header of a tiny file announces costs nothing.
     unsigned long const size = stream.GetSize();
     unsigned long const remaining = size > stream.GetPos() ? size - stream.GetPos() : 0;
-    array->SetSize(static_cast<int>(std::min<unsigned long>(kInitialCapacity, remaining)), kGrowBy);
+    array->SetSize(static_cast<int>(std::min<unsigned long>(remaining / kBytesPerRecord + 1,
+                                                            CStitchBuildingArray::kMaxRecords)),
+                   kGrowBy);
     CardDataDecoder decoder(stream, *array, rotated, standalone);
     int status = decoder.ReadHeader();
     if (status == CStitches::kStatusOk)
@@ -354,11 +357,8 @@ int CStitches::BrotherPECLoad(IArchiverStream& stream)
         ReadCardData(stream, &array, false, reinterpret_cast<char*>(colourBlock), true);
     if (status != kStatusOk)
         return status;
-    if (AllocStorage(count) != kStatusOk)
+    if (StoreRecords(array.GetStitches(), count) != kStatusOk)
         return kStatusRefused;
-    for (int i = 0; i < count; ++i)
-        if (PutStitch(i, array[i]) != kStatusOk)
-            return kStatusRefused;
     HandleBrotherColours(this, colourBlock);
     SizeDesign();
     return kStatusOk;

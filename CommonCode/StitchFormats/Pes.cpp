@@ -331,6 +331,8 @@ void PESLoad::BuildDesigns(Brodix::StitchFormats::ICharEncoding* encoding)
         if (i > 0)
             MoveToHoopPosition(i, current);
         CStitchBuildingArray const& records = m_blocks[i].records;
+        // Each record adds at most one stitch, after the colour that starts the block.
+        design.ReserveStitches(static_cast<std::size_t>(records.GetCount()) + 1);
         for (int k = 0; k < records.GetCount(); ++k) {
             CStitch record = records[k];
             if (turn)
@@ -343,7 +345,7 @@ void PESLoad::BuildDesigns(Brodix::StitchFormats::ICharEncoding* encoding)
         Place(i, design);
         if (encoding != nullptr)
             design.SetDesignNotes(notes);
-        m_owner.AddOutputDesign(design);
+        m_owner.AddOutputDesign(std::move(design));
     }
     if (m_multiPosition)
         m_owner.CenterDesigns();

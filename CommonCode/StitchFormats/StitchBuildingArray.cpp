@@ -3,12 +3,14 @@
 #include "StitchFormats/StitchBuildingArray.h"
 #include "StitchFormats/MoveSplitting.h"
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 void CStitchBuildingArray::SetSize(int capacity, int growBy)
 {
     capacity = std::clamp(capacity, 0, kMaxRecords);
-    m_records = std::make_unique<CStitch[]>(static_cast<std::size_t>(capacity));
+    // Only records below the count are ever read, so the room is not filled.
+    m_records = std::make_unique_for_overwrite<CStitch[]>(static_cast<std::size_t>(capacity));
     m_capacity = capacity;
     // A growth of zero would never make room.
     m_growthStep = growBy > 0 ? growBy : kDefaultGrowth;
@@ -23,7 +25,7 @@ void CStitchBuildingArray::Grow(long long needed)
 {
     long long const growth = std::max<long long>(m_growthStep, m_capacity / 2);
     int const capacity = static_cast<int>(std::min<long long>(std::max(needed, m_capacity + growth), kMaxRecords));
-    auto records = std::make_unique<CStitch[]>(static_cast<std::size_t>(capacity));
+    auto records = std::make_unique_for_overwrite<CStitch[]>(static_cast<std::size_t>(capacity));
     std::copy(m_records.get(), m_records.get() + m_count, records.get());
     m_records = std::move(records);
     m_capacity = capacity;
@@ -58,7 +60,14 @@ bool CStitchBuildingArray::AddRun(CStitch const& stitch, long long count)
     return true;
 }
 
-bool CStitchBuildingArray::Add(CStitch const& stitch) { return AddRun(stitch, 1); }
+bool CStitchBuildingArray::Add(CStitch const& stitch)
+{
+    if (m_count < m_capacity) {
+        m_records[m_count++] = stitch;
+        return true;
+    }
+    return AddRun(stitch, 1);
+}
 
 void CStitchBuildingArray::AddLongStitch(int x1, int y1, int x2, int y2, double maxStep, uint8_t lastFlags,
                                          bool addIfNoMove)
@@ -70,6 +79,15 @@ void CStitchBuildingArray::AddLongStitch(int x1, int y1, int x2, int y2, double 
     }
     if (!(maxStep >= 1.0))
         return;
+    // A move at least a unit shorter than a step along both axes together is
+    // shorter than a step along its line, by enough that no rounding makes it
+    // one: no whole step, and the move is all rest.
+    long long const dx = static_cast<long long>(x2) - x1;
+    long long const dy = static_cast<long long>(y2) - y1;
+    if (static_cast<double>(std::llabs(dx) + std::llabs(dy)) + 1.0 <= maxStep) {
+        Add(CStitch{lastFlags, static_cast<int8_t>(dx), static_cast<int8_t>(dy)});
+        return;
+    }
     Brodix::StitchFormats::MoveSteps const split = Brodix::StitchFormats::SplitMove(x1, y1, x2, y2, maxStep);
     // A hostile move of millions of steps is refused before it is walked;
     // one that fits is added as a single run.

@@ -2,6 +2,7 @@
 // stitches of a common design, and the splitting of moves that do not fit one
 // record.
 #include "Fundamentals/SimpleDesign.h"
+#include "StitchFormats/ColourRules.h"
 #include "StitchFormats/MoveSplitting.h"
 #include "StitchFormats/Stitches.h"
 #include <algorithm>
@@ -35,59 +36,110 @@ int CStitches::ColourTypeFor(int index, bool useStoredTypes) const
     return useStoredTypes ? GetManufacturer(index) : m_defaultColourType;
 }
 
-int CStitches::ConvertToAbsolute(IDesign& design, PointI origin, bool useStoredTypes, bool addJumps)
+// Written for the common design itself where it is one, so that each record
+// is appended without a virtual call.
+template <typename Target>
+int CStitches::AppendAbsolute(Target& target, int firstDesignColour, PointI origin, bool useStoredTypes,
+                              bool addJumps)
 {
-    if (auto* simple = dynamic_cast<Brodix::CSimpleDesign*>(&design))
-        simple->ReserveStitches(design.GetStitchCount() + static_cast<std::size_t>(m_count) + 1);
-
-    // Colour-change records number colours from the design's own count, so a
-    // design that already holds colours keeps its stitches pointing right.
-    int const firstDesignColour = static_cast<int>(design.GetColourCount());
     ColourData colour;
     GetNearestColourData(colour, GetColour(0), ColourTypeFor(0, useStoredTypes));
-    design.AddColourStitch(colour, origin, false);
+    target.AddColourStitch(colour, origin, false);
     int nextColour = 1;
 
     long long x = origin.x, y = origin.y;
-    CAbsStitch stitch;
-    stitch.colourIndex = firstDesignColour;
-    auto add = [&](uint8_t type) {
-        stitch.position = PointI{ClampCoordinate(x), ClampCoordinate(y)};
-        stitch.type = type;
-        design.AddStitch(stitch);
-    };
-
+    int32_t colourIndex = firstDesignColour;
     for (int i = 0; i < m_count; ++i) {
+        uint8_t type = CAbsStitch::Normal;
         switch (m_flags[i]) {
         case STITCH_NORMAL:
             x += m_dx[i];
             y -= m_dy[i];
-            add(CAbsStitch::Normal);
             break;
         case STITCH_JUMP:
             x += m_dx[i];
             y -= m_dy[i];
-            if (addJumps)
-                add(CAbsStitch::Jump);
+            if (!addJumps)
+                continue;
+            type = CAbsStitch::Jump;
             break;
         case STITCH_STOP:
-            add(CAbsStitch::Stop);
+            type = CAbsStitch::Stop;
             break;
         case STITCH_TRIM:
-            add(CAbsStitch::Trim);
+            type = CAbsStitch::Trim;
             break;
         case STITCH_COLOUR: {
             int const k = nextColour++;
             GetNearestColourData(colour, GetColour(k), ColourTypeFor(k, useStoredTypes));
-            design.AddColourStitch(colour, PointI{ClampCoordinate(x), ClampCoordinate(y)}, false);
-            stitch.colourIndex = firstDesignColour + k;
-            break;
+            target.AddColourStitch(colour, PointI{ClampCoordinate(x), ClampCoordinate(y)}, false);
+            colourIndex = firstDesignColour + k;
+            continue;
         }
         default:
-            break;
+            continue;
         }
+        // One place that appends, so that the append is written into the loop.
+        target.AddStitch(CAbsStitch{PointI{ClampCoordinate(x), ClampCoordinate(y)}, colourIndex, type, false, true});
     }
     return nextColour;
+}
+
+int CStitches::ConvertToAbsolute(IDesign& design, PointI origin, bool useStoredTypes, bool addJumps)
+{
+    // Colour-change records number colours from the design's own count, so a
+    // design that already holds colours keeps its stitches pointing right.
+    int const firstDesignColour = static_cast<int>(design.GetColourCount());
+    if (auto* simple = dynamic_cast<Brodix::CSimpleDesign*>(&design)) {
+        simple->ReserveStitches(design.GetStitchCount() + static_cast<std::size_t>(m_count) + 1);
+        return AppendAbsolute(*simple, firstDesignColour, origin, useStoredTypes, addJumps);
+    }
+    return AppendAbsolute(design, firstDesignColour, origin, useStoredTypes, addJumps);
+}
+
+namespace {
+
+// Takes the records of the conversion through the new colour rules on their
+// way into an empty design; colour changes are numbered as they come, and the
+// rules drop none.
+class NewRulesTarget {
+public:
+    explicit NewRulesTarget(Brodix::CSimpleDesign& design)
+        : m_colours(design.Colours()), m_out(design.Stitches()), m_walk(m_out, m_noHook)
+    {
+    }
+    void AddColourStitch(ColourData const& colour, PointI point, bool colourChangeFlag)
+    {
+        CAbsStitch const change{point, static_cast<int32_t>(m_colours.size()), CAbsStitch::ColourChange,
+                                colourChangeFlag, true};
+        m_colours.push_back(colour);
+        m_walk.Feed(change);
+    }
+    void AddStitch(CAbsStitch const& stitch) { m_walk.Feed(stitch); }
+    void Finish() { m_walk.Finish(); }
+
+private:
+    struct NoHook {
+        void operator()(CAbsStitch&) const {}
+    };
+    using Output = Brodix::StitchAlgorithms::AppendingOutput<CAbsStitch>;
+    std::vector<ColourData>& m_colours;
+    Output m_out;
+    NoHook m_noHook;
+    Brodix::StitchAlgorithms::NewColourRulesWalk<CAbsStitch, Output, NoHook> m_walk;
+};
+
+} // namespace
+
+bool CStitches::ConvertToAbsoluteUnderNewColourRules(Brodix::CSimpleDesign& design, bool useStoredTypes)
+{
+    if (design.GetStitchCount() != 0 || design.GetColourCount() != 0)
+        return false;
+    design.ReserveStitches(static_cast<std::size_t>(m_count) + 1);
+    NewRulesTarget target(design);
+    AppendAbsolute(target, 0, PointI{0, 0}, useStoredTypes, false);
+    target.Finish();
+    return true;
 }
 
 void CStitches::StitchOutPut(std::vector<CStitch>& out, int x1, int y1, int x2, int y2, uint8_t midFlags,

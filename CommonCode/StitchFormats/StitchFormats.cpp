@@ -28,9 +28,13 @@ int LoadWithObjectReader(CBaseReadWrite& reader, IArchiverStream& stream, int co
 
 int LoadIntoDesign(IDesign& design, CStitches& stitches, Format format)
 {
-    stitches.ConvertToAbsolute(design, CommonTypes::PointI{0, 0}, format == FormatVIP, false);
+    bool const useStoredTypes = format == FormatVIP;
+    auto* simple = dynamic_cast<CSimpleDesign*>(&design);
+    if (simple == nullptr || !stitches.ConvertToAbsoluteUnderNewColourRules(*simple, useStoredTypes)) {
+        stitches.ConvertToAbsolute(design, CommonTypes::PointI{0, 0}, useStoredTypes, false);
+        ConvertStitchesForColourRules(design, NewColourRules);
+    }
     design.SetDesignNotes(stitches.GetWideNotes());
-    ConvertStitchesForColourRules(design, NewColourRules);
     return 0;
 }
 
@@ -68,7 +72,7 @@ int Load(IDesign& target, IArchiverStream& stream, int colourType, Format format
     if (auto reader = CReadWriteFactory::CreateRWObject(format, nullptr)) {
         return LoadWithObjectReader(*reader, stream, colourType, encoding, codec, zlib, wideArgument,
                                     [&](CBaseReadWrite& r) {
-                                        r.GetDesign(target);
+                                        r.TakeDesign(target);
                                         ConvertStitchesForColourRules(target, NewColourRules);
                                     });
     }
@@ -101,8 +105,32 @@ int Load(std::vector<std::shared_ptr<IDesign>>& designs, IArchiverStream& stream
     return LoadIntoDesign(*design, stitches, format);
 }
 
+namespace {
+
+// The rules, and the colours numbered again in the same walk where the rules allow.
+void ApplyColourRules(std::vector<CAbsStitch>& stitches, std::vector<ColourData>& colours, EColourRulesType rules)
+{
+    CSimpleDesign::ColourNumbering numbering;
+    if (rules == NewColourRules) {
+        StitchAlgorithms::ApplyNewColourRules(stitches, numbering);
+    } else {
+        if (rules == OldColourRules)
+            StitchAlgorithms::ConvertStitchesToOldColourRules(stitches, colours);
+        for (CAbsStitch& s : stitches)
+            numbering(s);
+    }
+    numbering.Finish(colours);
+}
+
+} // namespace
+
 void ConvertStitchesForColourRules(IDesign& design, EColourRulesType rules)
 {
+    // The common design is rewritten in place; any other is copied out and rebuilt.
+    if (auto* simple = dynamic_cast<CSimpleDesign*>(&design)) {
+        ApplyColourRules(simple->Stitches(), simple->Colours(), rules);
+        return;
+    }
     std::vector<CAbsStitch> stitches;
     {
         auto reader = HoldIterator(design.GetStitchReader());
@@ -115,16 +143,9 @@ void ConvertStitchesForColourRules(IDesign& design, EColourRulesType rules)
     std::vector<ColourData> colours;
     colours.reserve(design.GetColourCount());
     CSimpleDesign::GrabColours(design, std::back_inserter(colours));
-
-    if (rules == NewColourRules)
-        StitchAlgorithms::ConvertStitchesToNewColourRules(stitches, colours);
-    else if (rules == OldColourRules)
-        StitchAlgorithms::ConvertStitchesToOldColourRules(stitches, colours);
+    ApplyColourRules(stitches, colours, rules);
 
     design.ClearStitchesAndColours();
-    if (auto* simple = dynamic_cast<CSimpleDesign*>(&design))
-        simple->ReserveStitches(stitches.size());
-    // A colour change without a colour of its own gets the default thread.
     auto colour = colours.begin();
     for (CAbsStitch const& s : stitches) {
         if (s.type == CAbsStitch::ColourChange)

@@ -18,8 +18,6 @@ constexpr int32_t kPasswordPieces[3] = {12921000, 463, 323025};
 constexpr std::string_view kCanFileMarker = "SColourStitch";
 constexpr std::size_t kCanFileScanLength = 1024;
 
-constexpr CStitch kOutOfRangeStitch{0xFF, -1, -1};
-
 int16_t ClampToInt16(long long value)
 {
     return static_cast<int16_t>(std::clamp<long long>(value, std::numeric_limits<int16_t>::min(),
@@ -69,13 +67,29 @@ int CStitches::AllocStorage(int n)
     return 0;
 }
 
-int CStitches::PutStitch(int index, CStitch const& stitch)
+int CStitches::AllocStorageForAppending(int n)
 {
-    if (index < 0 || index >= m_count)
+    if (m_count > 0)
         return 1;
-    m_flags[index] = stitch.flags;
-    m_dx[index] = stitch.dx;
-    m_dy[index] = stitch.dy;
+    n = std::max(n, 0);
+    m_flags = std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(n));
+    m_dx = std::make_unique_for_overwrite<int8_t[]>(static_cast<std::size_t>(n));
+    m_dy = std::make_unique_for_overwrite<int8_t[]>(static_cast<std::size_t>(n));
+    m_capacity = n;
+    m_count = 0;
+    return 0;
+}
+
+int CStitches::StoreRecords(CStitch const* records, int count)
+{
+    if (AllocStorageForAppending(count) != 0)
+        return 1;
+    for (int i = 0; i < count; ++i) {
+        m_flags[i] = records[i].flags;
+        m_dx[i] = records[i].dx;
+        m_dy[i] = records[i].dy;
+    }
+    m_count = std::max(count, 0);
     return 0;
 }
 
@@ -98,15 +112,6 @@ int CStitches::PutStitchRealloc(int index, CStitch const& stitch, unsigned growt
         m_count = m_capacity = newCount;
     }
     return PutStitch(index, stitch);
-}
-
-CStitch* CStitches::GetStitch(int index)
-{
-    if (index < 0 || index >= m_count)
-        m_scratch = kOutOfRangeStitch;
-    else
-        m_scratch = CStitch{m_flags[index], m_dx[index], m_dy[index]};
-    return &m_scratch;
 }
 
 void CStitches::ClearStitches()
@@ -213,6 +218,11 @@ void CStitches::SizeDesign()
         minY = std::min(minY, y);
         maxY = std::max(maxY, y);
     }
+    SetExtent(minX, minY, maxX, maxY);
+}
+
+void CStitches::SetExtent(long long minX, long long minY, long long maxX, long long maxY)
+{
     m_extent = Extent{ClampToInt(minX), ClampToInt(minY), ClampToInt(maxX), ClampToInt(maxY)};
     m_header.minX = ClampToInt16(minX);
     m_header.maxX = ClampToInt16(maxX);

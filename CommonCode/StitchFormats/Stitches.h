@@ -14,6 +14,10 @@
 #include <string>
 #include <vector>
 
+namespace Brodix {
+class CSimpleDesign;
+}
+
 // Record kinds; bit 7 is always set.
 enum : uint8_t {
     STITCH_NORMAL = 0x80,
@@ -84,8 +88,21 @@ public:
     // ---- storage ----
     // Allocates n records once; 1 when records already exist.
     [[nodiscard]] int AllocStorage(int n);
+    // As above, but leaves the storage unfilled and the count at 0, for
+    // readers that append: what is never stored is never touched.
+    [[nodiscard]] int AllocStorageForAppending(int n);
+    // AllocStorageForAppending(count) and the records stored in one go.
+    [[nodiscard]] int StoreRecords(CStitch const* records, int count);
     // 1 (and nothing stored) for an index outside 0..GetCount()-1.
-    [[nodiscard]] int PutStitch(int index, CStitch const& stitch);
+    [[nodiscard]] int PutStitch(int index, CStitch const& stitch)
+    {
+        if (index < 0 || index >= m_count)
+            return 1;
+        m_flags[index] = stitch.flags;
+        m_dx[index] = stitch.dx;
+        m_dy[index] = stitch.dy;
+        return 0;
+    }
     // Grows the storage by growth records first when index is past the end.
     [[nodiscard]] int PutStitchRealloc(int index, CStitch const& stitch, unsigned growth);
     // For readers that count up after AllocStorage and SetCount(0): stores at
@@ -101,7 +118,14 @@ public:
         return true;
     }
     // The record at index; out of range gives {0xFF, 0xFF, 0xFF}. Valid until the next call.
-    CStitch* GetStitch(int index);
+    CStitch* GetStitch(int index)
+    {
+        if (index < 0 || index >= m_count)
+            m_scratch = CStitch{0xFF, -1, -1};
+        else
+            m_scratch = CStitch{m_flags[index], m_dx[index], m_dy[index]};
+        return &m_scratch;
+    }
     void ClearStitches();
     // Clamped to the allocated storage, so a count never reaches past it.
     void SetCount(int count);
@@ -173,6 +197,10 @@ public:
                            IZLib* zlib, std::wstring* wideArgument);
     // Appends the records to design from origin; returns the colours started.
     int ConvertToAbsolute(IDesign& design, Brodix::CommonTypes::PointI origin, bool useStoredTypes, bool addJumps);
+    // ConvertToAbsolute from (0, 0) without jumps and then the new colour
+    // rules (StitchFormats.h), in one walk: the same design, written once.
+    // Only into an empty design; false, and nothing done, for any other.
+    bool ConvertToAbsoluteUnderNewColourRules(Brodix::CSimpleDesign& design, bool useStoredTypes);
     // The writers' direction: absolute stitches back to records of at most 127
     // units. False, and the container left empty, when the moves would take
     // more records than any format holds.
@@ -183,9 +211,8 @@ public:
     // ---- format readers: one file per format; Load dispatches to them ----
     // DST (Dst.cpp)
     [[nodiscard]] int TajimaLoad(IArchiverStream& stream);
-    void GetTajimaData(IArchiverStream& stream);
-    bool ReadTajimaRecord(uint8_t const* record, int& colours, int* palette, int& lastColourChange);
-    void InsertTrim();   // a trim before every run of three or more jumps after a stitch; PCS uses it too
+    void GetTajimaData(IArchiverStream& stream);   // records, trims (see TrimRule.h) and box at once
+    void InsertTrim();   // the trims of TrimRule.h into records already stored; PCS uses it
     // EXP (Exp.cpp)
     [[nodiscard]] int MelcoLoad(IArchiverStream& stream);
     static void MelcoCheckZeroData(IArchiverStream& stream);   // swallows a zero-sum pair after a colour change
@@ -195,6 +222,8 @@ public:
     // One pass over the stitch stream; with a null target it only counts.
     static void ReadXXXStitches(IArchiverStream& stream, CStitches* target, int& index,
                                 std::vector<int>& colourEntries);
+    // Collapses each run of colour changes into one carrying the run's last colour.
+    void RemoveExtraColours();
     // 10o (10o.cpp)
     [[nodiscard]] int ToyotaLoad(IArchiverStream& stream);
     // JEF (Jef.cpp)
@@ -254,7 +283,12 @@ private:
     [[nodiscard]] int ReadFormat(IArchiverStream& stream, Format format, ICharEncoding* encoding,
                                  ITvkVipCodec* codec, IZLib* zlib, std::wstring* wideArgument);
     void AllocRecords(int n);
+    // What SizeDesign found: the box and the header's clamped copy of it.
+    void SetExtent(long long minX, long long minY, long long maxX, long long maxY);
     int ColourTypeFor(int index, bool useStoredTypes) const;
+    template <typename Target>
+    int AppendAbsolute(Target& target, int firstDesignColour, Brodix::CommonTypes::PointI origin, bool useStoredTypes,
+                       bool addJumps);
     // TVK and VIP: the header's three streams into the records (TvkVipHelpers.cpp).
     [[nodiscard]] int ReadTvkVipStitchStreams(IArchiverStream& stream, ITvkVipCodec* codec);
     // TVK and VIP writers: refuses what the shared header cannot hold, else
@@ -292,5 +326,3 @@ void LongJumpStitchPut(CStitches* stitches, int x0, int y0, int x1, int y1, doub
 // False when the stream ends inside the coordinates; nothing is written then.
 bool Read7dData(CStitches* target, int& index, Brodix::IArchiverStream& stream);
 bool Read7eData(CStitches* target, int& index, Brodix::IArchiverStream& stream);
-// Collapses each run of colour changes into one carrying the run's last colour.
-void RemoveExtraColours(CStitches* stitches);

@@ -176,7 +176,8 @@ void CStitches::ReadXXXStitches(IArchiverStream& stream, CStitches* target, int&
     uint8_t pair[2];
     int checked = 0;
     bool moved = false;
-    while (stream.GetPos() < stream.GetSize() && ValidateStitchCount(index)) {
+    // A read past the end or of a last odd byte ends the stream.
+    while (ValidateStitchCount(index)) {
         if (stream.Read(pair, 2) != 2)
             break;
         uint8_t const b0 = pair[0];
@@ -220,19 +221,18 @@ void CStitches::ReadXXXStitches(IArchiverStream& stream, CStitches* target, int&
 }
 
 // A run of colour changes starts one colour, the one the last of the run names.
-void RemoveExtraColours(CStitches* stitches)
+void CStitches::RemoveExtraColours()
 {
-    std::vector<unsigned> colours{stitches->GetColour(0)};
-    std::vector<int> colourTypes{stitches->GetManufacturer(0)};
+    std::vector<unsigned> colours{GetColour(0)};
+    std::vector<int> colourTypes{GetManufacturer(0)};
     int nextColour = 1;
     int kept = 0;
     bool afterColourChange = false;
-    int const count = stitches->GetCount();
-    for (int i = 0; i < count; ++i) {
-        CStitch const record = *stitches->GetStitch(i);
-        if (record.flags == STITCH_COLOUR) {
-            unsigned const colour = stitches->GetColour(nextColour);
-            int const colourType = stitches->GetManufacturer(nextColour);
+    for (int i = 0; i < m_count; ++i) {
+        uint8_t const flags = m_flags[i];
+        if (flags == STITCH_COLOUR) {
+            unsigned const colour = GetColour(nextColour);
+            int const colourType = GetManufacturer(nextColour);
             ++nextColour;
             if (afterColourChange) {
                 colours.back() = colour;
@@ -246,14 +246,17 @@ void RemoveExtraColours(CStitches* stitches)
             afterColourChange = false;
         }
         // Records move down in place: kept never passes i.
-        static_cast<void>(stitches->PutStitch(kept++, record));
+        m_flags[kept] = flags;
+        m_dx[kept] = m_dx[i];
+        m_dy[kept] = m_dy[i];
+        ++kept;
     }
-    stitches->SetCount(kept);
+    SetCount(kept);
     int const colourCount = static_cast<int>(colours.size());
-    stitches->SetNumberColours(colourCount);
+    SetNumberColours(colourCount);
     for (int i = 0; i < colourCount; ++i) {
-        stitches->SetColour(i, colours[i]);
-        stitches->SetManufacturer(i, colourTypes[i]);
+        SetColour(i, colours[i]);
+        SetManufacturer(i, colourTypes[i]);
     }
 }
 
@@ -315,7 +318,7 @@ int CStitches::xxxLoad(IArchiverStream& stream)
         SetManufacturer(i, m_defaultColourType);
     }
 
-    RemoveExtraColours(this);
+    RemoveExtraColours();
     SizeDesign();
     return kStatusOk;
 }

@@ -1,10 +1,14 @@
 #include "StitchFormats/StitchFormats.h"
 #include "Fundamentals/MemoryStream.h"
 #include "Fundamentals/SimpleDesign.h"
+#include "StitchFormats/TvkVipCompressor/TvkVipCodec.h"
+#include "StitchFormatsTesting.h"
+#include "ZLibTesting.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <vector>
 
 namespace {
@@ -81,6 +85,81 @@ TEST(Load, LoadingAppendsBehindWhatTheDesignHolds)
         }
         lastColour = s.colourIndex;
     }
+}
+
+// The one walk that converts and applies the new colour rules must give
+// what the two steps give, one after the other.
+void ExpectOneWalkAsTwoSteps(CStitches& stitches, std::string const& what)
+{
+    for (bool storedTypes : {false, true}) {
+        CSimpleDesign walked;
+        ASSERT_TRUE(stitches.ConvertToAbsoluteUnderNewColourRules(walked, storedTypes));
+        CSimpleDesign stepped;
+        stitches.ConvertToAbsolute(stepped, PointI{0, 0}, storedTypes, false);
+        SF::ConvertStitchesForColourRules(stepped, SF::NewColourRules);
+        EXPECT_EQ(StitchFormatsTesting::StitchesOf(walked), StitchFormatsTesting::StitchesOf(stepped)) << what;
+        EXPECT_EQ(walked.Colours(), stepped.Colours()) << what;
+    }
+}
+
+TEST(Load, OneWalkGivesTheDesignOfTheTwoStepsForEverySample)
+{
+    SF::Format const formats[] = {SF::FormatDST, SF::FormatEXP, SF::FormatXXX, SF::Format10o, SF::FormatJEF,
+                                  SF::FormatSEW, SF::FormatPCS, SF::FormatPEC, SF::FormatSHV, SF::FormatART,
+                                  SF::FormatTVK, SF::FormatVIP};
+    char const* const folders[] = {"dst", "exp", "xxx", "10o", "jef", "sew", "pcs", "pec", "shv", "art", "tvk", "vip"};
+    StitchFormatsTesting::ZLibInflater zlib;
+    auto const codec = SF::MakeTvkVipCodec();
+    int loaded = 0;
+    for (std::size_t f = 0; f < std::size(formats); ++f) {
+        for (auto const& path : StitchFormatsTesting::CorpusFiles(folders[f])) {
+            std::vector<uint8_t> const bytes = StitchFormatsTesting::ReadFile(path);
+            MemoryStream stream(bytes.data(), bytes.size());
+            CStitches stitches(0);
+            if (stitches.Load(stream, formats[f], nullptr, codec.get(), &zlib, nullptr) != 0)
+                continue;
+            ++loaded;
+            ExpectOneWalkAsTwoSteps(stitches, path.string());
+        }
+    }
+    EXPECT_GT(loaded, 0);
+}
+
+// Short random records of every kind, many colour changes, trims and stops
+// among them, reach the corners the samples may not.
+TEST(Load, OneWalkGivesTheDesignOfTheTwoStepsForRandomRecords)
+{
+    uint8_t const kinds[] = {STITCH_NORMAL, STITCH_JUMP, STITCH_STOP, STITCH_COLOUR, STITCH_TRIM, STITCH_END};
+    std::mt19937 random(16);
+    for (int round = 0; round < 3000; ++round) {
+        int const count = static_cast<int>(random() % 14);
+        CStitches stitches(0);
+        ASSERT_EQ(stitches.AllocStorage(count), 0);
+        int colours = 1;
+        std::string what;
+        for (int i = 0; i < count; ++i) {
+            uint8_t const kind = kinds[random() % std::size(kinds)];
+            auto step = [&] { return static_cast<int8_t>(static_cast<int>(random() % 5) - 2); };
+            ASSERT_EQ(stitches.PutStitch(i, CStitch{kind, step(), step()}), 0);
+            colours += kind == STITCH_COLOUR ? 1 : 0;
+            what += std::to_string(kind) + ' ';
+        }
+        // Sometimes a colour short, so that the default thread stands in.
+        stitches.SetNumberColours(colours - static_cast<int>(random() % 2));
+        for (int c = 0; c < stitches.GetNumberColours(); ++c)
+            stitches.SetColour(c, static_cast<unsigned>(random()));
+        ExpectOneWalkAsTwoSteps(stitches, what);
+    }
+}
+
+TEST(Load, OneWalkLeavesADesignThatHoldsRecordsAlone)
+{
+    CStitches stitches(0);
+    ASSERT_EQ(stitches.AllocStorage(1), 0);
+    CSimpleDesign design;
+    design.AddColourStitch(Brodix::ColourData::Default(), PointI{1, 1}, false);
+    EXPECT_FALSE(stitches.ConvertToAbsoluteUnderNewColourRules(design, false));
+    EXPECT_EQ(design.GetStitchCount(), 1u);
 }
 
 } // namespace
