@@ -592,6 +592,37 @@ TEST(PecWriter, ALabelOurReadersTakeForAnotherProductsDataIsLeftOut)
     }
 }
 
+TEST(PecWriter, StitchesThatSpellAnotherProductsMarkerStillReadBack)
+{
+    // Short steps whose bytes spell "SColourStitch" near the start of the
+    // file, where our readers look for that text.
+    std::string const marker = "SColourStitch!";
+    auto seven = [](char c) { return (c & 0x40) != 0 ? (c & 0x7F) - 0x80 : c & 0x7F; };
+    std::vector<CStitch> records = {N(0, 0)};
+    for (std::size_t i = 0; i < marker.size(); i += 2)
+        records.push_back(N(seven(marker[i]), -seven(marker[i + 1])));   // y down in the file
+    records.push_back(kEnd);
+    CStitches stitches(1);
+    Fill(stitches, records);
+    for (SF::Format const format : {SF::FormatPEC, SF::FormatPES}) {
+        SCOPED_TRACE(SF::FormatName(format));
+        MemoryRetriever out;
+        ASSERT_EQ(stitches.Save(out, format, nullptr, nullptr, nullptr), SF::kSaveStatusOK);
+        EXPECT_FALSE(CStitches::IsCanFileData(reinterpret_cast<char const*>(out.Written().data()),
+                                              out.Written().size()));
+        MemoryStream stream(out.Written());
+        CSimpleDesign design;
+        ASSERT_EQ(SF::Load(design, stream, 0, format, nullptr, nullptr, nullptr, nullptr), 0);
+        std::vector<PointI> needles;
+        for (CAbsStitch const& s : StitchFormatsTesting::StitchesOf(design))
+            if (s.type == CAbsStitch::Normal)
+                needles.push_back(s.position);
+        // The design starts at (0, 0) and ends at the steps' sum, y down.
+        ASSERT_EQ(needles.size(), marker.size() / 2);
+        EXPECT_EQ(needles.back(), (PointI{-141, -156}));
+    }
+}
+
 // The pixel at (x, y) of thumbnail k: bit 0 is the leftmost of each byte.
 bool Pixel(Bytes const& file, std::size_t thumbnails, int k, int x, int y)
 {
