@@ -820,6 +820,32 @@ TEST(JefWriter, HeaderHoopColourCodesAndStitchData)
 
 // What a design saved from a real file says of its reach and of the room
 // each hoop leaves: as the file said, where that file's writer was consistent.
+TEST(JefWriter, StitchesThatSpellAnotherProductsMarkerStillReadBack)
+{
+    // Stitches whose bytes spell "SColourStitch" near the start of the file,
+    // where our readers look for that text.
+    std::string const marker = "SColourStitch!";
+    std::vector<CStitch> records = {N(0, 0)};
+    for (std::size_t i = 0; i < marker.size(); i += 2)
+        records.push_back(N(marker[i], marker[i + 1]));
+    records.push_back(kEnd);
+    CStitches stitches(1);
+    Fill(stitches, records);
+    MemoryRetriever out;
+    ASSERT_EQ(stitches.JefSave(out), SF::kSaveStatusOK);
+    Bytes const& file = out.Written();
+    EXPECT_FALSE(CStitches::IsCanFileData(reinterpret_cast<char const*>(file.data()), file.size()));
+    // The same records, but for a jump of nothing that breaks the text (and
+    // the end record, which the reader leaves out).
+    std::vector<Record> back;
+    for (Record const& r : ReadBack(file, SF::FormatJEF))
+        if (r.flags != STITCH_JUMP || r.dx != 0 || r.dy != 0)
+            back.push_back(r);
+    std::vector<Record> expected = Records(stitches);
+    expected.pop_back();
+    EXPECT_EQ(back, expected);
+}
+
 TEST(JefWriter, ExtentsAndHoopRoomAsInRealFiles)
 {
     for (char const* name : {"../shared/corpus/jef/rectangle.jef", "../shared/corpus/jef/Bean.jef"}) {
