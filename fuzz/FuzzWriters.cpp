@@ -2,8 +2,8 @@
 // saves what loads as PEC, PES and JEF and loads each saved file back: a
 // writer must never crash on a design a reader made, a refusal writes nothing,
 // and what it writes must load through our own reader of that format. The
-// older writers stay out: with them a run managed under a hundred inputs a
-// second.
+// older writers stay out: with them a run managed half as many inputs a
+// second (85 against 173 on the same busy machine; 470 alone).
 #include "FuzzInput.h"
 #include <cstddef>
 #include <cstdint>
