@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to every stitch-format reader through the front door
 // every program loads through. The first byte picks the machine format, so
 // this target reaches each reader there is, including those added later.
-#include "DesignFiles/DesignFiles.h"
+#include "FuzzInput.h"
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,8 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, std::size_t size)
 {
     if (size < 1)
         return 0;
-    auto const format = static_cast<DF::FileFormat>(data[0] % Brodix::StitchFormats::kFormatCount);
-    DF::LoadResult const result = DF::LoadDesign({data + 1, size - 1}, format);
+    DF::LoadResult const result = LoadFuzzInput(data, size);
     if (result.Loaded() != (result.status == Brodix::StitchFormats::kStatusOK))
         std::abort();
     return 0;

@@ -11,6 +11,7 @@
 #include <array>
 #include <cmath>
 #include <ctime>
+#include <string>
 #include <vector>
 
 using Brodix::IArchiverStream;
@@ -271,15 +272,35 @@ std::string SaveDate()
     return text;
 }
 
-// The stitch data: a stitch or a jump with an x step of -128 goes as two
-// halves, the first a jump, so the needle still goes down only at the end.
-// Trims have no code; the machine trims on the jumps.
-std::vector<uint8_t> JanomeStitchData(std::vector<CStitch> const& records, uint32_t& units)
+// True when a stitch of these bytes after data would complete the text our
+// readers take for another product's data.
+bool CompletesForeignMarker(std::vector<uint8_t> const& data, uint8_t dx, uint8_t dy)
+{
+    constexpr std::size_t kLookBack = 16;   // longer than the text
+    std::size_t const kept = std::min(data.size(), kLookBack);
+    std::string tail(data.end() - static_cast<std::ptrdiff_t>(kept), data.end());
+    tail += static_cast<char>(dx);
+    tail += static_cast<char>(dy);
+    return CStitches::IsCanFileData(tail.data(), tail.size());
+}
+
+// The stitch data, which starts at dataOffset in the file: a stitch or a jump
+// with an x step of -128 goes as two halves, the first a jump, so the needle
+// still goes down only at the end. Trims have no code; the machine trims on
+// the jumps. Where our readers look for another product's text, a stitch that
+// would complete it goes after a jump of nothing.
+std::vector<uint8_t> JanomeStitchData(std::vector<CStitch> const& records, std::size_t dataOffset, uint32_t& units)
 {
     std::vector<uint8_t> data;
     data.reserve(records.size() * 2 + 2);
     auto jump = [&](int dx, int dy) {
         data.insert(data.end(), {kEscape, kJump, static_cast<uint8_t>(dx), static_cast<uint8_t>(dy)});
+    };
+    auto stitch = [&](int dx, int dy) {
+        auto const x = static_cast<uint8_t>(dx), y = static_cast<uint8_t>(dy);
+        if (dataOffset + data.size() < CStitches::kCanFileScanLength && CompletesForeignMarker(data, x, y))
+            jump(0, 0);
+        data.insert(data.end(), {x, y});
     };
     for (CStitch const& r : records) {
         switch (r.flags) {
@@ -290,12 +311,11 @@ std::vector<uint8_t> JanomeStitchData(std::vector<CStitch> const& records, uint3
                 if (r.flags == STITCH_JUMP)
                     jump(r.dx - r.dx / 2, r.dy - r.dy / 2);
                 else
-                    data.insert(data.end(),
-                                {static_cast<uint8_t>(r.dx - r.dx / 2), static_cast<uint8_t>(r.dy - r.dy / 2)});
+                    stitch(r.dx - r.dx / 2, r.dy - r.dy / 2);
             } else if (r.flags == STITCH_JUMP) {
                 jump(r.dx, r.dy);
             } else {
-                data.insert(data.end(), {static_cast<uint8_t>(r.dx), static_cast<uint8_t>(r.dy)});
+                stitch(r.dx, r.dy);
             }
             break;
         case STITCH_COLOUR: data.insert(data.end(), {kEscape, kColourChange}); break;
@@ -320,7 +340,8 @@ int CStitches::JefSave(IArchiverRetriever& retriever)
     if (!ValidateNumCols(static_cast<int>(colours)) || stitchOffset > kMaxStitchOffset)
         return SF::kSaveStatusTooManyColours;
     uint32_t units = 0;
-    std::vector<uint8_t> const data = JanomeStitchData(design.records, units);
+    std::vector<uint8_t> const data =
+        JanomeStitchData(design.records, static_cast<std::size_t>(stitchOffset), units);
 
     std::vector<uint8_t> image;
     image.reserve(static_cast<std::size_t>(stitchOffset) + data.size());

@@ -67,9 +67,12 @@ class Scale {
 public:
     explicit Scale(RectI const& box) : m_box(box)
     {
-        double const width = std::max<double>(1.0, double(box.right) - box.left);
-        double const height = std::max<double>(1.0, double(box.bottom) - box.top);
-        m_factor = std::min((kDrawRight - kDrawLeft) / width, (kDrawBottom - kDrawTop) / height);
+        double const width = double(box.right) - box.left;
+        double const height = double(box.bottom) - box.top;
+        // A box without width or height scales as if it had one unit, and
+        // what it holds still goes to the middle.
+        m_factor = std::min((kDrawRight - kDrawLeft) / std::max(1.0, width),
+                            (kDrawBottom - kDrawTop) / std::max(1.0, height));
         m_marginX = ((kDrawRight - kDrawLeft) - width * m_factor) / 2;
         m_marginY = ((kDrawBottom - kDrawTop) - height * m_factor) / 2;
     }

@@ -82,7 +82,8 @@ long long ReaderRecords(long long x, long long y)
 // written as few 12-bit feeds as they take; a trim flags the first feed after it.
 class CardDataEncoder {
 public:
-    explicit CardDataEncoder(std::vector<uint8_t>& out) : m_out(out) {}
+    // longSteps writes every stitch in 12 bits, whose first byte is no text.
+    CardDataEncoder(std::vector<uint8_t>& out, bool longSteps) : m_out(out), m_longSteps(longSteps) {}
 
     void Stitch(int x, int y)
     {
@@ -122,7 +123,7 @@ public:
 private:
     void WriteStitch(int value)
     {
-        if (value >= kSevenBitMin && value <= kSevenBitMax) {
+        if (!m_longSteps && value >= kSevenBitMin && value <= kSevenBitMax) {
             m_out.push_back(MakeSignedSeven(value));
             return;
         }
@@ -161,6 +162,7 @@ private:
     }
 
     std::vector<uint8_t>& m_out;
+    bool m_longSteps;
     long long m_jumpX = 0;
     long long m_jumpY = 0;
     bool m_jumpPending = false;
@@ -182,7 +184,8 @@ void PutByteCount(std::vector<uint8_t>& image, std::size_t at, uint32_t count)
 // readerRecords receives the most records our reader makes of them, or -1
 // when the section outgrows its byte count.
 std::vector<PecWriting::ColourBlockLines> SaveBrotherCardData(std::vector<uint8_t>& image,
-                                                            PecWriting::PecBlock const& block, long long& readerRecords)
+                                                            PecWriting::PecBlock const& block, bool longSteps,
+                                                            long long& readerRecords)
 {
     std::size_t const start = image.size();
     image.insert(image.end(), kByteCountSize, 0);
@@ -191,7 +194,7 @@ std::vector<PecWriting::ColourBlockLines> SaveBrotherCardData(std::vector<uint8_
     ByteOrder::PutLe16(image, static_cast<uint16_t>(block.extentHeight));
     image.insert(image.end(), std::begin(kSectionStart), std::end(kSectionStart));
 
-    CardDataEncoder encoder(image);
+    CardDataEncoder encoder(image, longSteps);
     // A PEC reader drops the first move before a stitch, so a move of nothing
     // goes first; a PES reader keeps it as no record at all.
     encoder.EmptyMove();
@@ -298,7 +301,15 @@ int AppendPecBlock(std::vector<uint8_t>& image, PecBlock const& block)
     image.resize(blockStart + kStitchSectionOffset, kPadding);
 
     long long readerRecords = 0;
-    std::vector<ColourBlockLines> const lines = SaveBrotherCardData(image, block, readerRecords);
+    std::size_t const sectionStart = image.size();
+    std::vector<ColourBlockLines> lines = SaveBrotherCardData(image, block, false, readerRecords);
+    // Short steps are plain bytes, which could spell the text our readers take
+    // for another product's data; in long steps every other byte is no text.
+    if (Brodix::Archivers::MemoryStreamRW<Brodix::IArchiverStream> scanned(image.data(), image.size());
+        CStitches::IsCanFileData(scanned)) {
+        image.resize(sectionStart);
+        lines = SaveBrotherCardData(image, block, true, readerRecords);
+    }
     if (readerRecords < 0)
         return SF::kSaveStatusTooManyRecords;
     if (readerRecords > CStitches::kMaxStitchCount

@@ -16,7 +16,6 @@ constexpr int kDefaultHoopHalfSize = 500;
 constexpr int32_t kPasswordPieces[3] = {12921000, 463, 323025};
 
 constexpr std::string_view kCanFileMarker = "SColourStitch";
-constexpr std::size_t kCanFileScanLength = 1024;
 
 int16_t ClampToInt16(long long value)
 {
@@ -257,7 +256,7 @@ bool CStitches::IsCanFileData(const char* data, std::size_t size)
 bool CStitches::IsCanFileData(IArchiverStream& stream)
 {
     unsigned long const remembered = stream.GetPos();
-    char buffer[kCanFileScanLength];
+    char buffer[CStitches::kCanFileScanLength];
     stream.SetPos(0);
     unsigned long const got = stream.Read(buffer, sizeof buffer);
     stream.SetPos(remembered);

@@ -189,6 +189,7 @@ public:
     static bool ValidateStitchCount(int count);
     static bool ValidateNumCols(int count);
     // True when "SColourStitch" occurs in the first 1,024 bytes; the position is kept.
+    static constexpr std::size_t kCanFileScanLength = 1024;
     static bool IsCanFileData(IArchiverStream& stream);
     static bool IsCanFileData(const char* data, std::size_t size);
 

@@ -200,8 +200,9 @@ TEST_P(WritersRoundTrip, EveryCorpusDesignReadsBackWithItsNeedlePoints)
         };
         EXPECT_TRUE(got == want) << "needle point " << at << ": read " << show(got, at) << ", expected "
                                  << show(want, at);
-        if (KeepsColourBlocks(target))
+        if (KeepsColourBlocks(target)) {
             EXPECT_EQ(ColourBlockSizes(back, false), ColourBlockSizes(original, true));
+        }
         ++written;
     }
     EXPECT_GT(designs, 0) << "no corpus design was read";

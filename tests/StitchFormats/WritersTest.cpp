@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -470,6 +471,16 @@ constexpr std::size_t kPecBlock = 8;   // after "#PEC0001"
 constexpr std::size_t kPecStitches = kPecBlock + 512;
 constexpr std::size_t kThumbnailSize = 6 * 38;
 
+// The PEC file of a container of records, saved without a label.
+Bytes SavedPec(std::vector<CStitch> const& records)
+{
+    CStitches stitches(1);
+    Fill(stitches, records);
+    MemoryRetriever out;
+    EXPECT_EQ(stitches.BrotherPECSave(out, nullptr), SF::kSaveStatusOK);
+    return out.Written();
+}
+
 TEST(PecWriter, BlockHeaderColoursStitchCodesAndThumbnails)
 {
     unsigned const red = GetBrotherRGB(4);
@@ -551,11 +562,7 @@ TEST(PecWriter, LongMovesTrimsAndFirstMoves)
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);
-        CStitches stitches(1);
-        Fill(stitches, c.records);
-        MemoryRetriever out;
-        ASSERT_EQ(stitches.BrotherPECSave(out, nullptr), SF::kSaveStatusOK);
-        Bytes const& file = out.Written();
+        Bytes const file = SavedPec(c.records);
         constexpr std::size_t kCodes = kPecStitches + 20;
         ASSERT_GT(file.size(), kCodes + c.codes.size());
         EXPECT_EQ(Slice(file, kCodes, kCodes + c.codes.size() + 1), [&] {
@@ -582,6 +589,37 @@ TEST(PecWriter, ALabelOurReadersTakeForAnotherProductsDataIsLeftOut)
         MemoryStream stream(out.Written());
         CSimpleDesign design;
         EXPECT_EQ(SF::Load(design, stream, 0, format, nullptr, nullptr, nullptr, nullptr), 0);
+    }
+}
+
+TEST(PecWriter, StitchesThatSpellAnotherProductsMarkerStillReadBack)
+{
+    // Short steps whose bytes spell "SColourStitch" near the start of the
+    // file, where our readers look for that text.
+    std::string const marker = "SColourStitch!";
+    auto seven = [](char c) { return (c & 0x40) != 0 ? (c & 0x7F) - 0x80 : c & 0x7F; };
+    std::vector<CStitch> records = {N(0, 0)};
+    for (std::size_t i = 0; i < marker.size(); i += 2)
+        records.push_back(N(seven(marker[i]), -seven(marker[i + 1])));   // y down in the file
+    records.push_back(kEnd);
+    CStitches stitches(1);
+    Fill(stitches, records);
+    for (SF::Format const format : {SF::FormatPEC, SF::FormatPES}) {
+        SCOPED_TRACE(SF::FormatName(format));
+        MemoryRetriever out;
+        ASSERT_EQ(stitches.Save(out, format, nullptr, nullptr, nullptr), SF::kSaveStatusOK);
+        EXPECT_FALSE(CStitches::IsCanFileData(reinterpret_cast<char const*>(out.Written().data()),
+                                              out.Written().size()));
+        MemoryStream stream(out.Written());
+        CSimpleDesign design;
+        ASSERT_EQ(SF::Load(design, stream, 0, format, nullptr, nullptr, nullptr, nullptr), 0);
+        std::vector<PointI> needles;
+        for (CAbsStitch const& s : StitchFormatsTesting::StitchesOf(design))
+            if (s.type == CAbsStitch::Normal)
+                needles.push_back(s.position);
+        // The design starts at (0, 0) and ends at the steps' sum, y down.
+        ASSERT_EQ(needles.size(), marker.size() / 2);
+        EXPECT_EQ(needles.back(), (PointI{-141, -156}));
     }
 }
 
@@ -632,8 +670,9 @@ TEST(PecWriter, ThumbnailsDrawTheWholeDesignAndEachColour)
         std::size_t const hopeaPictures = kPecStitches + (hopea[kPecStitches + 2] | hopea[kPecStitches + 3] << 8);
         for (int y = 0; y < 38; ++y)
             for (int x = 0; x < 48; ++x)
-                if (x < 3 || x > 44 || y < 3 || y > 34)
+                if (x < 3 || x > 44 || y < 3 || y > 34) {
                     EXPECT_EQ(Pixel(file, thumbnails, 0, x, y), Pixel(hopea, hopeaPictures, 0, x, y)) << x << ", " << y;
+                }
     }
     for (int k = 0; k < 3; ++k) {
         SCOPED_TRACE(k);
@@ -641,6 +680,40 @@ TEST(PecWriter, ThumbnailsDrawTheWholeDesignAndEachColour)
         EXPECT_TRUE(Pixel(file, thumbnails, k, 24, 36));   // and its bottom
         EXPECT_FALSE(Pixel(file, thumbnails, k, 20, 20));  // nothing drawn inside the L
         EXPECT_FALSE(Pixel(file, thumbnails, k, 0, 0));
+    }
+}
+
+TEST(PecWriter, ThumbnailsCentreADesignWithoutWidthOrHeight)
+{
+    // All stitches on one point, a line across and a line down: what is drawn
+    // sits in the middle of the 40 x 30 pixel area from (4, 4), whose centre
+    // is (23.5, 18.5), also on the axis where the design has no extent.
+    struct Case {
+        char const* name;
+        std::vector<CStitch> records;
+    } const cases[] = {
+        {"one point", {N(0, 0), N(0, 0), kEnd}},
+        {"a line across", {N(0, 0), N(100, 0), kEnd}},
+        {"a line down", {N(0, 0), N(0, -100), kEnd}},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes const file = SavedPec(c.records);
+        ASSERT_GT(file.size(), kPecStitches + 5);
+        std::size_t const thumbnails = kPecStitches + file[kPecStitches + 2];
+        ASSERT_EQ(file.size(), thumbnails + 2 * kThumbnailSize);
+        int left = 48, right = -1, top = 38, bottom = -1;
+        for (int y = 4; y <= 33; ++y)
+            for (int x = 4; x <= 43; ++x)
+                if (Pixel(file, thumbnails, 0, x, y)) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        ASSERT_GE(right, 0);
+        EXPECT_NEAR((left + right) / 2.0, 23.5, 1.0);
+        EXPECT_NEAR((top + bottom) / 2.0, 18.5, 1.0);
     }
 }
 
@@ -747,6 +820,32 @@ TEST(JefWriter, HeaderHoopColourCodesAndStitchData)
 
 // What a design saved from a real file says of its reach and of the room
 // each hoop leaves: as the file said, where that file's writer was consistent.
+TEST(JefWriter, StitchesThatSpellAnotherProductsMarkerStillReadBack)
+{
+    // Stitches whose bytes spell "SColourStitch" near the start of the file,
+    // where our readers look for that text.
+    std::string const marker = "SColourStitch!";
+    std::vector<CStitch> records = {N(0, 0)};
+    for (std::size_t i = 0; i < marker.size(); i += 2)
+        records.push_back(N(marker[i], marker[i + 1]));
+    records.push_back(kEnd);
+    CStitches stitches(1);
+    Fill(stitches, records);
+    MemoryRetriever out;
+    ASSERT_EQ(stitches.JefSave(out), SF::kSaveStatusOK);
+    Bytes const& file = out.Written();
+    EXPECT_FALSE(CStitches::IsCanFileData(reinterpret_cast<char const*>(file.data()), file.size()));
+    // The same records, but for a jump of nothing that breaks the text (and
+    // the end record, which the reader leaves out).
+    std::vector<Record> back;
+    for (Record const& r : ReadBack(file, SF::FormatJEF))
+        if (r.flags != STITCH_JUMP || r.dx != 0 || r.dy != 0)
+            back.push_back(r);
+    std::vector<Record> expected = Records(stitches);
+    expected.pop_back();
+    EXPECT_EQ(back, expected);
+}
+
 TEST(JefWriter, ExtentsAndHoopRoomAsInRealFiles)
 {
     for (char const* name : {"../shared/corpus/jef/rectangle.jef", "../shared/corpus/jef/Bean.jef"}) {
