@@ -109,7 +109,7 @@ void SendService::sendFilesToMachine(std::vector<Platform::URL> const& urls)
                 else if (!file.hasStitchesToSew())
                     reasons[index] = kNoStitchesReason;
                 else if (!file.sendToMachine())
-                    reasons[index] = kNotPostedReason;
+                    reasons[index] = file.sendProblem().empty() ? kNotPostedReason : file.sendProblem();
                 else
                     posted.push_back({Platform::ValidUtf8(url.lastPathComponent()), index});
                 window.stepIt();

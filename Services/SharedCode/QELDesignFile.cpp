@@ -79,7 +79,12 @@ bool QELDesignFile::sendToMachine(bool express)
 {
     Vp3Lib::CVP3ReadWrite writer;
     Platform::PropertyData bytes;
-    if (writer.WriteToBytes(Vp3Lib::CDesignHolder(m_design.get()), bytes, CommonTypes::PointI{0, 0}, true) != 0)
+    m_sendProblem.clear();
+    unsigned int const status =
+        writer.WriteToBytes(Vp3Lib::CDesignHolder(m_design.get()), bytes, CommonTypes::PointI{0, 0}, true);
+    if (status == Vp3Lib::kStatusConversionFailed)
+        m_sendProblem = kTooLargeProblem;
+    if (status != Vp3Lib::kStatusOK)
         return false;
     // Emplaced: an initialiser list would copy the image.
     Platform::PropertyDictionary userInfo;

@@ -34,6 +34,7 @@ public:
     std::shared_ptr<IDesign> innerDesign() const { return m_design; }
 
     // True when the design was encoded and posted (not that it arrived).
+    // A design VP3 cannot hold is not posted; sendProblem says so.
     bool sendToMachine(bool express);
     bool sendToMachine() { return sendToMachine(false); }
     bool sendExpressToMachine() { return sendToMachine(true); }
@@ -44,6 +45,9 @@ public:
     // Why the file did not load, in a few words ("cannot be read"); empty
     // when it loaded.
     std::string const& loadProblem() const { return m_loadProblem; }
+    // Why the last send did not post, when the encoding refused the design;
+    // empty otherwise.
+    std::string const& sendProblem() const { return m_sendProblem; }
 
     // Editing the loaded design (QELDesignFileEditing.cpp); each does nothing without one.
     void addTrimCommands();
@@ -62,10 +66,12 @@ private:
     std::optional<Platform::URL> m_url;
     bool _isValid = false;
     std::string m_loadProblem;
+    std::string m_sendProblem;
 };
 
 inline constexpr char kNoTypeProblem[] = "not a design file";
 inline constexpr char kCannotReadProblem[] = "cannot be read";
 inline constexpr char kNotReadableDesignProblem[] = "not a design that can be read";
+inline constexpr char kTooLargeProblem[] = "too large for VP3";
 
 } // namespace Brodix::SendService

@@ -110,6 +110,11 @@ bool CPatternCompositeDesign::Load(CWriteSource const& source, CommonTypes::Poin
     CommonTypes::RectI const rect = source.Rectangle();
     int64_t const l = rect.left, t = rect.top, r = rect.right, b = rect.bottom;
 
+    // The centre lies between the root's extents, which the root checks;
+    // start and end of every block are within the size.
+    if (!FitsField((r - l) * 100) || !FitsField((b - t) * 100))
+        return false;
+
     m_producer = GetProducerString();
     m_placement = CPlacement{};
     m_placement.centre = {Wrap32((r + l) * 50 - rx), Wrap32(ry - (b + t) * 50)};
@@ -132,7 +137,10 @@ bool CPatternCompositeDesign::Load(CWriteSource const& source, CommonTypes::Poin
         auto stitches = std::make_unique<CPatternStitch>();
         if (!stitches->ConvertToStitchData(source, block, index, rect, cursor))
             break;
+        bool const fits = stitches->StepsFit();
         m_subclasses.push_back(std::move(stitches));
+        if (!fits)
+            return false;
     }
     return true;
 }

@@ -18,14 +18,14 @@ namespace {
 
 constexpr unsigned char kPrecision = 12;
 
+// In design units; the fields take it times 100.
 CommonTypes::PointI ReferencePoint(CWriteSource const& source, CommonTypes::PointI const* offset)
 {
-    CommonTypes::PointI point;
     if (offset != nullptr)
-        point = *offset;
-    else if (!source.Records().empty())
-        point = source.Position(0);
-    return {Wrap32(static_cast<int64_t>(point.x) * 100), Wrap32(static_cast<int64_t>(point.y) * 100)};
+        return *offset;
+    if (!source.Records().empty())
+        return source.Position(0);
+    return {};
 }
 
 } // namespace
@@ -41,11 +41,16 @@ bool CPatternCompositeRoot::Load(CWriteSource const& source, CommonTypes::PointI
     m_notes.Add(source.Notes());
 
     CommonTypes::RectI const rect = source.Rectangle();
-    CommonTypes::PointI const reference = ReferencePoint(source, offset);
-    int32_t const right = Wrap32(static_cast<int64_t>(rect.right) * 100 - reference.x);
-    int32_t const top = Wrap32(reference.y - static_cast<int64_t>(rect.top) * 100);
-    int32_t const left = Wrap32(static_cast<int64_t>(rect.left) * 100 - reference.x);
-    int32_t const bottom = Wrap32(reference.y - static_cast<int64_t>(rect.bottom) * 100);
+    CommonTypes::PointI const point = ReferencePoint(source, offset);
+    int64_t const rx = static_cast<int64_t>(point.x) * 100, ry = static_cast<int64_t>(point.y) * 100;
+    int64_t const wideRight = rect.right * int64_t{100} - rx, wideTop = ry - rect.top * int64_t{100};
+    int64_t const wideLeft = rect.left * int64_t{100} - rx, wideBottom = ry - rect.bottom * int64_t{100};
+    for (int64_t const value : {rx, ry, wideRight, wideTop, wideLeft, wideBottom})
+        if (!FitsField(value))
+            return false;
+    CommonTypes::PointI const reference{static_cast<int32_t>(rx), static_cast<int32_t>(ry)};
+    auto const right = static_cast<int32_t>(wideRight), top = static_cast<int32_t>(wideTop);
+    auto const left = static_cast<int32_t>(wideLeft), bottom = static_cast<int32_t>(wideBottom);
     if (first) {
         m_extentRight = right;
         m_extentTop = top;

@@ -139,7 +139,10 @@ bool CPatternStitch::ConvertToStitchData(CWriteSource const& source, std::size_t
     unsigned char* const codeBegin = cursor;
     CommonTypes::PointI previous = origin;
     bool jumpPending = false;
+    m_stepsFit = true;
     auto stitchTo = [&](CommonTypes::PointI const& to) {
+        m_stepsFit = m_stepsFit && FitsStep(static_cast<int64_t>(to.x) - previous.x)
+                     && FitsStep(static_cast<int64_t>(to.y) - previous.y);
         WriteCode({Delta(to.x, previous.x), Delta(to.y, previous.y), CAbsStitch::Normal}, cursor);
         previous = to;
         jumpPending = false;

@@ -37,6 +37,7 @@ public:
     // is written at the cursor, which moves past it and must have room for
     // kMaxBytesPerRecord bytes a record; the block refers to it from then on.
     // False (nothing consumed) when index is not on a colour change.
+    // A move the long step cannot hold clears StepsFit.
     bool ConvertToStitchData(CWriteSource const& source, std::size_t block, std::size_t& index,
                              CommonTypes::RectI const& designRectangle, unsigned char*& cursor);
 
@@ -60,6 +61,7 @@ public:
     ColourData const& Colour() const { return m_colour.Colour(); }
     CHiResVector Start() const { return m_start; }
     CHiResVector End() const { return m_end; }
+    bool StepsFit() const { return m_stepsFit; }
 
 private:
     template <typename AddStitch>
@@ -76,6 +78,7 @@ private:
     std::vector<unsigned char> m_data;   // the code read from a file
     std::span<unsigned char const> m_code;   // the code: m_data, or what the writer encoded
     CMatrix2x2 m_transform;
+    bool m_stepsFit = true;
 };
 
 } // namespace Brodix::Vp3Lib

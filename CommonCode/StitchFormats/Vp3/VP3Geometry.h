@@ -50,6 +50,18 @@ CMatrix2x2 CalculateTMatrix(bool mirrorY, bool mirrorX, int angle, CMatrix2x2 co
 // the file format stores them, without signed overflow in the arithmetic.
 inline int32_t Wrap32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
 
+// What the encoding holds: VP3 fields are 32-bit, and the long step of the
+// stitch code carries a 16-bit delta per axis. A design beyond either is
+// refused, not written wrapped.
+inline bool FitsField(int64_t value)
+{
+    return value >= std::numeric_limits<int32_t>::min() && value <= std::numeric_limits<int32_t>::max();
+}
+inline bool FitsStep(int64_t delta)
+{
+    return delta >= std::numeric_limits<int16_t>::min() && delta <= std::numeric_limits<int16_t>::max();
+}
+
 // Sums of positions wrap like the fields that hold them.
 inline CHiResVector operator+(CHiResVector a, CHiResVector b)
 {

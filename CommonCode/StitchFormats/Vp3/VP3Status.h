@@ -8,7 +8,7 @@ namespace Brodix::Vp3Lib {
 constexpr unsigned int kStatusOK = 0;
 constexpr unsigned int kStatusNoFile = 1;
 constexpr unsigned int kStatusUnexpectedClass = 2;   // block skipped
-constexpr unsigned int kStatusConversionFailed = 2;  // writing
+constexpr unsigned int kStatusConversionFailed = 2;  // writing: beyond what the fields hold
 constexpr unsigned int kStatusSpxNotLoaded = 2;      // SPX library missing or failed; object kept empty
 constexpr unsigned int kStatusUnreadable = 3;        // unsupported version or stitch data; block skipped
 constexpr unsigned int kStatusNoStitches = 3;        // writing
@@ -46,7 +46,8 @@ constexpr StatusEntry const& FindReadStatus(unsigned int code)
 // What a write status means, for people.
 inline constexpr StatusEntry kWriteStatusTable[] = {
     {kStatusOK, "OK", "written"},
-    {kStatusConversionFailed, "ConversionFailed", "the design cannot be converted to VP3"},
+    {kStatusConversionFailed, "TooLarge",
+     "the design is larger than {format} can hold (at most 3276.7 mm from one stitch to the next)"},
     {kStatusNoStitches, "NoStitches", "the design has no stitches to write"},
 };
 
