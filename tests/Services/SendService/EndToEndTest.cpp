@@ -2,6 +2,8 @@
 // processes on a private session bus, with a stand-in notification server
 // that records the progress the service shows.
 #include "ChildProcess.h"
+#include "DesignFiles/DesignFiles.h"
+#include "Fundamentals/SimpleDesign.h"
 #include "MachineLink/Outbox.h"
 #include "Platform/BusSignals.h"
 #include "Platform/DistributedNotificationCenter.h"
@@ -154,6 +156,14 @@ TEST_F(EndToEnd, SummaryAndExitStatusSayWhatWasDelivered)
     std::string const empty = m_folder.Write("empty.dst", "x");
     std::string const dotted = m_folder.Path() + "/.x.dst";
     std::filesystem::copy_file(bean, dotted);
+    // One move of 32768 units between two stitches: one more than a VP3 step holds.
+    CSimpleDesign longMove;
+    longMove.AddColourStitch(ColourData::Default(), {0, 0}, false);
+    longMove.AddStitch(CAbsStitch{{10, 0}, 0, CAbsStitch::Normal, false, true});
+    longMove.AddStitch(CAbsStitch{{10 + 32768, 0}, 0, CAbsStitch::Normal, false, true});
+    auto const saved = DesignFiles::SaveDesign(longMove, DesignFiles::FileFormat::DST, {});
+    ASSERT_TRUE(saved.Saved());
+    std::string const tooLarge = m_folder.Write("long.dst", std::string(saved.bytes.begin(), saved.bytes.end()));
     struct Case {
         char const* what;
         bool receiver;
@@ -173,6 +183,8 @@ TEST_F(EndToEnd, SummaryAndExitStatusSayWhatWasDelivered)
          "Sent 1 of 2 designs to the machine. Not sent: huge.dst (cannot be read)", {"Bean.vp3"}},
         {"nothing to sew", true, false, {empty}, 1,
          "Sent 0 of 1 design to the machine. Not sent: empty.dst (no stitches)", {}},
+        {"too large for VP3", true, false, {tooLarge, bean}, 1,
+         "Sent 1 of 2 designs to the machine. Not sent: long.dst (too large for VP3)", {"Bean.vp3"}},
         {"refused name", true, false, {dotted, bean}, 1,
          "Sent 1 of 2 designs to the machine. Not sent: .x.dst (refused: file name starts with \".\")",
          {"Bean.vp3"}},

@@ -7,9 +7,11 @@
 #include "StitchFormats/Vp3/Sanitize.h"
 #include "StitchFormats/Vp3/VP3ReadWrite.h"
 #include "Vp3TestBytes.h"
+#include "Vp3TestReading.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <unistd.h>
 #include <cstring>
@@ -436,6 +438,77 @@ TEST(Vp3Writer, EntryPointsReportTheirStatus)
     EXPECT_EQ(vp3.WriteToFile(CDesignHolder(design), readOnlyFile, {0, 0}, true), kStatusNoFile)
         << "a file that takes no bytes is not reported as written";
     std::fclose(readOnlyFile);
+}
+
+// Normal stitches along x from one colour change at (from, 0) to (to, 0), no
+// move longer than the long step holds.
+std::vector<CAbsStitch> AcrossX(int from, int to)
+{
+    std::vector<CAbsStitch> records = {Record(from, 0, CAbsStitch::ColourChange)};
+    for (int64_t x = from; x < to;) {
+        x = std::min<int64_t>(x + 30000, to);
+        records.push_back(Record(static_cast<int>(x), 0));
+    }
+    return records;
+}
+
+// The long step holds a 16-bit delta per axis and every field 32 bits: a
+// design just inside is written and reads back as it was, one just beyond is
+// refused with nothing written, not wrapped into another design.
+TEST(Vp3Writer, RefusesWhatTheFieldsCannotHold)
+{
+    constexpr int kWidest = 21474836;   // times 100 is the largest 32-bit value that ends in 00
+    struct Case {
+        char const* name;
+        std::vector<CAbsStitch> records;
+        PointI offset;
+        unsigned int status;
+    } const cases[] = {
+        {"longest step right", {Record(5, 5, CAbsStitch::ColourChange), Record(5 + 32767, 5)}, {0, 0}, kStatusOK},
+        {"step right beyond", {Record(5, 5, CAbsStitch::ColourChange), Record(5 + 32768, 5)}, {0, 0}, 2},
+        {"longest step up", {Record(5, 5, CAbsStitch::ColourChange), Record(5, 5 - 32768)}, {0, 0}, kStatusOK},
+        {"step up beyond", {Record(5, 5, CAbsStitch::ColourChange), Record(5, 5 - 32769)}, {0, 0}, 2},
+        {"jumps folded into one step beyond",
+         {Record(5, 5, CAbsStitch::ColourChange), Record(20000, 5, CAbsStitch::Jump), Record(32774, 5)}, {0, 0}, 2},
+        {"jump before a trim beyond",
+         {Record(5, 5, CAbsStitch::ColourChange), Record(40000, 5, CAbsStitch::Jump), Record(40000, 5, CAbsStitch::Trim)},
+         {0, 0}, 2},
+        {"widest design", AcrossX(-kWidest / 2, kWidest / 2), {0, 0}, kStatusOK},
+        {"wider design", AcrossX(-kWidest / 2, kWidest / 2 + 1), {0, 0}, 2},
+        {"edge at the field's end", AcrossX(0, kWidest), {0, 0}, kStatusOK},
+        {"edge beyond the field's end", AcrossX(0, kWidest + 1), {0, 0}, 2},
+        {"offset beyond the field's end", AcrossX(0, 10), {kWidest + 1, 0}, 2},
+        {"second colour beyond", {Record(5, 5, CAbsStitch::ColourChange), Record(6, 5),
+                                  Record(6, 5, CAbsStitch::ColourChange), Record(6 + 32768, 5)}, {0, 0}, 2},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        CSimpleDesign const design = MakeDesign(c.records);
+        CVP3ReadWrite vp3;
+        void* buffer = reinterpret_cast<void*>(0x1);
+        unsigned long size = 77;
+        testing::internal::CaptureStderr();
+        unsigned int const status = vp3.WriteToMemory(CDesignHolder(design), buffer, size, c.offset, false);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, c.status);
+        if (status != kStatusOK) {
+            EXPECT_EQ(buffer, reinterpret_cast<void*>(0x1));
+            EXPECT_EQ(size, 77u);
+            std::vector<unsigned char> bytes;
+            testing::internal::CaptureStderr();
+            EXPECT_EQ(vp3.WriteToBytes(CDesignHolder(design), bytes, c.offset, false), c.status);
+            testing::internal::GetCapturedStderr();
+            EXPECT_TRUE(bytes.empty());
+            continue;
+        }
+        Bytes const written(static_cast<unsigned char*>(buffer), static_cast<unsigned char*>(buffer) + size);
+        std::free(buffer);
+        if (c.status != kStatusOK)
+            continue;
+        CSimpleDesign read;
+        ASSERT_EQ(ReadOne(written, read, false, c.offset), kStatusOK);
+        EXPECT_EQ(Points(read), Points(design));
+    }
 }
 
 // A pipe cannot seek back to patch block lengths; the file still gets

@@ -164,6 +164,59 @@ TEST(QelStitchConvert, RefusesWhatTheFormatCannotHoldAndWritesNothing)
     EXPECT_EQ(FilesUnder(folder.Path()), (std::vector<std::string>{"colours.vp3", "many.vp3"}));
 }
 
+// A DST file with one move of `move` units to the right between two stitches.
+std::string WriteLongMove(TestFolder const& folder, std::string const& name, int move)
+{
+    Brodix::CSimpleDesign design;
+    design.AddColourStitch(Brodix::ColourData::Default(), {0, 0}, false);
+    design.AddStitch(Brodix::CAbsStitch{{10, 0}, 0, Brodix::CAbsStitch::Normal, false, true});
+    design.AddStitch(Brodix::CAbsStitch{{10 + move, 0}, 0, Brodix::CAbsStitch::Normal, false, true});
+    auto const saved = Brodix::DesignFiles::SaveDesign(design, Brodix::DesignFiles::FileFormat::DST, {});
+    EXPECT_TRUE(saved.Saved());
+    return folder.Write(name, std::string(saved.bytes.begin(), saved.bytes.end()));
+}
+
+// The stitches of a dump, without the file name and format around them.
+nlohmann::json DumpedStitches(std::string const& path)
+{
+    Result const dumped = RunTool({"dump", path});
+    EXPECT_EQ(dumped.status, 0) << dumped.err;
+    return nlohmann::json::parse(dumped.out)["stitches"];
+}
+
+// VP3 steps from one stitch to the next hold at most 32767 design units: one
+// just inside converts as it is, one just beyond is refused, not wrapped.
+TEST(QelStitchConvert, RefusesAMoveLongerThanVp3Holds)
+{
+    TestFolder folder;
+    struct Case {
+        int move;
+        int status;
+    } const cases[] = {{32767, 0}, {32768, 1}};
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.move);
+        std::string const stem = "move" + std::to_string(c.move);
+        std::string const in = WriteLongMove(folder, stem + ".dst", c.move);
+        std::string const out = folder.Path() + "/" + stem + ".vp3";
+        Result const r = RunTool({"convert", in, out});
+        EXPECT_EQ(r.status, c.status) << r.err;
+        if (c.status == 0) {
+            // Past the first record, which the VP3 writer moves off the origin.
+            nlohmann::json written = DumpedStitches(out), read = DumpedStitches(in);
+            written.erase(0);
+            read.erase(0);
+            EXPECT_EQ(written, read);
+            continue;
+        }
+        EXPECT_NE(r.err.find(stem + ".vp3 (VP3): the design is larger than VP3 can hold (at most 3276.7 mm from one "
+                             "stitch to the next)"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find("nothing was written (status 2 TooLarge)"), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(out));
+    }
+}
+
 TEST(QelStitchConvert, NamesThePcsPaletteWhenColoursAreMapped)
 {
     TestFolder folder;
