@@ -322,8 +322,8 @@ std::pair<int, int> ReadCardData(Brodix::IArchiverStream& stream, CStitchBuildin
     std::vector<unsigned char> section(remaining);
     unsigned long const got = remaining > 0 ? stream.Read(section.data(), remaining) : 0;
     // Every record but the pieces of a long move takes two bytes or more, so
-    // room for one per two bytes is made once; the room is not filled, and
-    // what the header of a tiny file announces costs nothing.
+    // room for one per two bytes is made once; what the header of a tiny
+    // file announces costs nothing.
     array->SetSize(static_cast<int>(std::min<unsigned long>(got / kBytesPerRecord + 1,
                                                             CStitchBuildingArray::kMaxRecords)),
                    kGrowBy);

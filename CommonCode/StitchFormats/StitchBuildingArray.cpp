@@ -60,16 +60,7 @@ bool CStitchBuildingArray::AddRun(CStitch const& stitch, long long count)
     return true;
 }
 
-bool CStitchBuildingArray::Add(CStitch const& stitch)
-{
-    if (m_count < m_capacity) {
-        m_records[m_count++] = stitch;
-        return true;
-    }
-    return AddRun(stitch, 1);
-}
-
-void CStitchBuildingArray::AddLongStitch(int x1, int y1, int x2, int y2, double maxStep, uint8_t lastFlags,
+void CStitchBuildingArray::AddAnyMove(int x1, int y1, int x2, int y2, double maxStep, uint8_t lastFlags,
                                          bool addIfNoMove)
 {
     if (x1 == x2 && y1 == y2) {

@@ -4,6 +4,7 @@
 #pragma once
 #include "StitchFormats/Stitches.h"
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 class CStitchBuildingArray {
@@ -19,13 +20,30 @@ public:
 
     void SetSize(int capacity, int growBy);
     void Resize();
-    // False (record dropped) once kMaxRecords are held.
-    bool Add(CStitch const& stitch);
+    // False (record dropped) once kMaxRecords are held. Inline, as the
+    // decoders add most records through it.
+    bool Add(CStitch const& stitch)
+    {
+        if (m_count < m_capacity) {
+            m_records[m_count++] = stitch;
+            return true;
+        }
+        return AddRun(stitch, 1);
+    }
     // Appends the move from (x1, y1) to (x2, y2) as jumps of at most maxStep
     // units and a last record of kind lastFlags; see the .cpp for the rest rule.
     // A move with more steps than there is room for adds nothing and counts
     // as an overflow.
-    void AddLongStitch(int x1, int y1, int x2, int y2, double maxStep, uint8_t lastFlags, bool addIfNoMove);
+    // The short move that most records are is added inline.
+    void AddLongStitch(int x1, int y1, int x2, int y2, double maxStep, uint8_t lastFlags, bool addIfNoMove)
+    {
+        long long const dx = static_cast<long long>(x2) - x1;
+        long long const dy = static_cast<long long>(y2) - y1;
+        if ((dx != 0 || dy != 0) && static_cast<double>(std::llabs(dx) + std::llabs(dy)) + 1.0 <= maxStep)
+            Add(CStitch{lastFlags, static_cast<int8_t>(dx), static_cast<int8_t>(dy)});
+        else
+            AddAnyMove(x1, y1, x2, y2, maxStep, lastFlags, addIfNoMove);
+    }
     // Sum of the steps of all stitch and jump records.
     void GetNeedlePosition(int* x, int* y) const;
 
@@ -49,6 +67,7 @@ public:
     [[nodiscard]] bool HasOverflowed() const { return m_overflowed; }
 
 private:
+    void AddAnyMove(int x1, int y1, int x2, int y2, double maxStep, uint8_t lastFlags, bool addIfNoMove);
     void Grow(long long needed);
     // Makes room for count more records; false when they would pass kMaxRecords.
     bool Reserve(long long count);
