@@ -121,9 +121,14 @@ void TurnHalfway(CStitch& record)
 }
 
 // Decoding starts with room for a large design; a block keeps only the records
-// it holds, so that a file of many small blocks costs what it decoded.
-void KeepRecords(CStitchBuildingArray const& from, CStitchBuildingArray& to)
+// it holds, so that a file of many small blocks costs what it decoded. A block
+// that fills at least half its room keeps the room, without a copy.
+void KeepRecords(CStitchBuildingArray& from, CStitchBuildingArray& to)
 {
+    if (from.GetCount() >= from.GetCapacity() / 2) {
+        to.TakeFrom(from);
+        return;
+    }
     to.SetSize(from.GetCount(), CStitchBuildingArray::kDefaultGrowth);
     for (int k = 0; k < from.GetCount(); ++k)
         to.Add(from[k]);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 class CStitchBuildingArray {
 public:
@@ -17,6 +18,17 @@ public:
     virtual ~CStitchBuildingArray() = default;
     CStitchBuildingArray(CStitchBuildingArray const&) = delete;
     CStitchBuildingArray& operator=(CStitchBuildingArray const&) = delete;
+    // Takes other's records and mask and leaves it empty.
+    void TakeFrom(CStitchBuildingArray& other)
+    {
+        m_records = std::move(other.m_records);
+        m_count = std::exchange(other.m_count, 0);
+        m_capacity = std::exchange(other.m_capacity, 0);
+        m_growthStep = other.m_growthStep;
+        m_maskX = other.m_maskX;
+        m_maskY = other.m_maskY;
+        m_overflowed = std::exchange(other.m_overflowed, false);
+    }
 
     void SetSize(int capacity, int growBy);
     void Resize();
@@ -60,6 +72,7 @@ public:
     void RemoveInitialJumpStitches();
 
     int GetCount() const { return m_count; }
+    int GetCapacity() const { return m_capacity; }
     CStitch const* GetStitches() const { return m_records.get(); }
     CStitch const& operator[](int index) const { return m_records[index]; }
     CStitch& operator[](int index) { return m_records[index]; }
