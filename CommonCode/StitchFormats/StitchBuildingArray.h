@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <new>
 #include <utility>
 
 class CStitchBuildingArray {
@@ -87,7 +88,15 @@ private:
     // Appends count copies of one record; false (nothing added) without room for all.
     bool AddRun(CStitch const& stitch, long long count);
 
-    std::unique_ptr<CStitch[]> m_records;
+    // Room that is not filled: only records below the count are ever read, and
+    // filling it would touch every page of it once more.
+    struct FreeRecords {
+        void operator()(CStitch* records) const { ::operator delete(records); }
+    };
+    using RecordStorage = std::unique_ptr<CStitch[], FreeRecords>;
+    static RecordStorage AllocateRecords(int capacity);
+
+    RecordStorage m_records;
     int m_count = 0;
     int m_capacity = 0;
     int m_growthStep = kDefaultGrowth;
