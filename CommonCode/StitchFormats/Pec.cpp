@@ -82,6 +82,13 @@ private:
     std::size_t m_pos = 0;
 };
 
+// Here, not behind the exported function, so that the decoder's loop has it inline.
+int SignedSeven(unsigned char byte)
+{
+    int const value = byte & kSevenBitMask;
+    return value >= 0x40 ? value - 0x80 : value;
+}
+
 int SignedTwelve(unsigned char high, unsigned char low)
 {
     unsigned char bytes[2] = {high, low};
@@ -206,7 +213,7 @@ bool CardDataDecoder::ReadStep(unsigned char first, int& value, int& feed)
 {
     feed = 0;
     if (first < kLongStep) {
-        value = GetSignedSeven(&first);
+        value = SignedSeven(first);
         return true;
     }
     unsigned char low = 0;
@@ -298,8 +305,7 @@ void CardDataDecoder::AddRecord(uint8_t flags)
 
 int GetSignedSeven(unsigned char* byte)
 {
-    int const value = *byte & kSevenBitMask;
-    return value >= 0x40 ? value - 0x80 : value;
+    return SignedSeven(*byte);
 }
 
 int GetSignedTwelve(unsigned char* bytes)
