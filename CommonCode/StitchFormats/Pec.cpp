@@ -8,6 +8,7 @@
 #include "StitchFormats/Stitches.h"
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -52,9 +53,40 @@ constexpr int kBrotherColourType = 1;
 constexpr int kStatusNotPec = 4;
 constexpr int kStatusNoStitches = 4;   // a PEC file without a step, or too many records
 
-bool ReadByte(Brodix::IArchiverStream& stream, unsigned char& byte)
+// The bytes of a stitch section, read where they lie. A read past the end
+// gets nothing and leaves the defaults, as a stream read there would.
+class ByteCursor {
+public:
+    ByteCursor(unsigned char const* data, std::size_t size) : m_data(data), m_size(size) {}
+
+    bool Next(unsigned char& byte)
+    {
+        if (m_pos >= m_size)
+            return false;
+        byte = m_data[m_pos++];
+        return true;
+    }
+    // Copies up to count bytes and returns how many there were.
+    std::size_t Take(unsigned char* out, std::size_t count)
+    {
+        std::size_t const taken = std::min(count, m_size - m_pos);
+        std::copy(m_data + m_pos, m_data + m_pos + taken, out);
+        m_pos += taken;
+        return taken;
+    }
+    std::size_t Position() const { return m_pos; }
+
+private:
+    unsigned char const* m_data;
+    std::size_t m_size;
+    std::size_t m_pos = 0;
+};
+
+// Here, not behind the exported function, so that the decoder's loop has it inline.
+int SignedSeven(unsigned char byte)
 {
-    return stream.Read(&byte, 1) == 1;
+    int const value = byte & kSevenBitMask;
+    return value >= 0x40 ? value - 0x80 : value;
 }
 
 int SignedTwelve(unsigned char high, unsigned char low)
@@ -66,8 +98,8 @@ int SignedTwelve(unsigned char high, unsigned char low)
 // One stitch section being decoded into an array.
 class CardDataDecoder {
 public:
-    CardDataDecoder(Brodix::IArchiverStream& stream, CStitchBuildingArray& array, bool rotated, bool standalone)
-        : m_stream(stream), m_array(array), m_rotated(rotated), m_standalone(standalone), m_started(!standalone)
+    CardDataDecoder(ByteCursor& bytes, CStitchBuildingArray& array, bool rotated, bool standalone)
+        : m_bytes(bytes), m_array(array), m_rotated(rotated), m_standalone(standalone), m_started(!standalone)
     {
     }
 
@@ -78,6 +110,7 @@ public:
 private:
     enum class StepResult { Done, EndOfData, Refused };
 
+    void SkipByteCount();
     StepResult DecodeMove(unsigned char first);
     bool ReadStep(unsigned char first, int& value, int& feed);
     void AddStitch(int x, int y);
@@ -86,38 +119,47 @@ private:
     void AddColourChange();
     void AddRecord(uint8_t flags);
 
-    Brodix::IArchiverStream& m_stream;
+    ByteCursor& m_bytes;
     CStitchBuildingArray& m_array;
     bool m_rotated;
     bool m_standalone;
     bool m_started;
-    unsigned long m_counter = 0;
     // The last record that is not a jump, and how many records were looked at
     // to find it: records are only appended, so each is looked at once.
     int m_lastNonJump = -1;
     int m_recordsSeen = 0;
 };
 
+// The byte count before the signature: 16 bits, or 0 then 24 bits. Nothing
+// depends on it, so it is only passed over.
+void CardDataDecoder::SkipByteCount()
+{
+    unsigned char bytes[3] = {};
+    m_bytes.Take(bytes, 2);
+    if (bytes[0] == 0 && bytes[1] == 0)
+        m_bytes.Take(bytes, 3);
+}
+
 int CardDataDecoder::ReadHeader()
 {
-    m_counter = GetByteCount(m_stream);
+    SkipByteCount();
     unsigned char signature = 0;
-    if (!ReadByte(m_stream, signature) || signature != kSignature)
+    if (!m_bytes.Next(signature) || signature != kSignature)
         return CStitches::kStatusRefused;
     unsigned char scale = kScaleDesignUnits;
     unsigned char format = 0;
-    ReadByte(m_stream, scale);
-    ReadByte(m_stream, format);
+    m_bytes.Next(scale);
+    m_bytes.Next(format);
     int width = 0;
     int height = 0;
     if (format == kWideExtents) {
         unsigned char extents[4] = {};
-        m_stream.Read(extents, sizeof extents);
+        m_bytes.Take(extents, sizeof extents);
         width = extents[0] | (extents[1] << 8);
         height = extents[2] | (extents[3] << 8);
     } else {
         unsigned char heightByte = 0;
-        ReadByte(m_stream, heightByte);
+        m_bytes.Next(heightByte);
         width = format;
         height = heightByte;
     }
@@ -133,7 +175,7 @@ int CardDataDecoder::DecodeCodes()
 {
     while (CStitches::ValidateStitchCount(m_array.GetCount()) && !m_array.HasOverflowed()) {
         unsigned char code = 0;
-        if (!ReadByte(m_stream, code))
+        if (!m_bytes.Next(code))
             break;
         if (code < kFirstCode) {
             StepResult const result = DecodeMove(code);
@@ -146,11 +188,11 @@ int CardDataDecoder::DecodeCodes()
         unsigned char ignored = 0;
         switch (code) {
         case kColourChange:
-            ReadByte(m_stream, ignored);
+            m_bytes.Next(ignored);
             AddColourChange();
             break;
         case kSkipNextByte:
-            ReadByte(m_stream, ignored);
+            m_bytes.Next(ignored);
             break;
         case kColourChangePrefix:
             break;
@@ -166,13 +208,21 @@ int CardDataDecoder::DecodeCodes()
 }
 
 // Reads one axis: a short or long step, or a jump or trim step (feed 1 or 3).
+// first is below 0xB0, so a step of 0x90 or above is a jump or a trim.
 bool CardDataDecoder::ReadStep(unsigned char first, int& value, int& feed)
 {
     feed = 0;
-    if (first < kJumpStep)
-        return GetNextStitch(m_stream, first, &value, &m_counter);
-    feed = GetFeed(m_stream, static_cast<char>(first), &value);
-    return feed != 0;
+    if (first < kLongStep) {
+        value = SignedSeven(first);
+        return true;
+    }
+    unsigned char low = 0;
+    if (!m_bytes.Next(low))
+        return false;
+    value = SignedTwelve(first, low);
+    if (first >= kJumpStep)
+        feed = (first & kFormMask) == kTrimStep ? kFeedTrim : kFeedJump;
+    return true;
 }
 
 // An x step and its y step. Each axis is decoded in its own form, so a pair
@@ -187,7 +237,7 @@ CardDataDecoder::StepResult CardDataDecoder::DecodeMove(unsigned char first)
     if (!ReadStep(first, x, xFeed))
         return StepResult::EndOfData;
     unsigned char yFirst = 0;
-    if (!ReadByte(m_stream, yFirst))
+    if (!m_bytes.Next(yFirst))
         return StepResult::EndOfData;
     if (yFirst >= kFirstCode)
         return StepResult::Refused;   // a code where the y step belongs
@@ -255,8 +305,7 @@ void CardDataDecoder::AddRecord(uint8_t flags)
 
 int GetSignedSeven(unsigned char* byte)
 {
-    int const value = *byte & kSevenBitMask;
-    return value >= 0x40 ? value - 0x80 : value;
+    return SignedSeven(*byte);
 }
 
 int GetSignedTwelve(unsigned char* bytes)
@@ -265,61 +314,31 @@ int GetSignedTwelve(unsigned char* bytes)
     return value >= 0x800 ? value - 0x1000 : value;
 }
 
-unsigned long GetByteCount(Brodix::IArchiverStream& stream)
-{
-    unsigned char bytes[3] = {};
-    stream.Read(bytes, 2);
-    if (bytes[0] != 0 || bytes[1] != 0)
-        return bytes[0] | (static_cast<unsigned long>(bytes[1]) << 8);
-    stream.Read(bytes, 3);
-    return bytes[0] | (static_cast<unsigned long>(bytes[1]) << 8) | (static_cast<unsigned long>(bytes[2]) << 16);
-}
-
-bool GetNextStitch(Brodix::IArchiverStream& stream, unsigned char first, int* value, unsigned long* counter)
-{
-    if (first >= kJumpStep)
-        return false;
-    if (first < kLongStep) {
-        *value = GetSignedSeven(&first);
-        return true;
-    }
-    unsigned char low = 0;
-    if (!ReadByte(stream, low))
-        return false;
-    if (counter != nullptr && *counter > 0)
-        --*counter;
-    *value = SignedTwelve(first, low);
-    return true;
-}
-
-int GetFeed(Brodix::IArchiverStream& stream, char first, int* value)
-{
-    auto const byte = static_cast<unsigned char>(first);
-    unsigned char const form = byte & kFormMask;
-    if (form != kJumpStep && form != kTrimStep)
-        return 0;
-    unsigned char low = 0;
-    if (!ReadByte(stream, low))
-        return 0;
-    *value = SignedTwelve(byte, low);
-    return form == kTrimStep ? kFeedTrim : kFeedJump;
-}
-
 std::pair<int, int> ReadCardData(Brodix::IArchiverStream& stream, CStitchBuildingArray* array, bool rotated,
                                  char* /*colourBlock*/, bool standalone)
 {
     // Every record but the pieces of a long move takes two bytes or more, so
     // room for one per two bytes left to read is made once; the room is not
     // filled, and what the header of a tiny file announces costs nothing.
+    // The section is read in one piece and decoded where it lies; the stream
+    // is left after the last byte the decoder took.
+    unsigned long const start = stream.GetPos();
     unsigned long const size = stream.GetSize();
-    unsigned long const remaining = size > stream.GetPos() ? size - stream.GetPos() : 0;
-    array->SetSize(static_cast<int>(std::min<unsigned long>(remaining / kBytesPerRecord + 1,
+    unsigned long const remaining = size > start ? size - start : 0;
+    std::vector<unsigned char> section(remaining);
+    unsigned long const got = remaining > 0 ? stream.Read(section.data(), remaining) : 0;
+    // Every record but the pieces of a long move takes two bytes or more, so
+    // room for one per two bytes is made once; what the header of a tiny
+    // file announces costs nothing.
+    array->SetSize(static_cast<int>(std::min<unsigned long>(got / kBytesPerRecord + 1,
                                                             CStitchBuildingArray::kMaxRecords)),
                    kGrowBy);
-    CardDataDecoder decoder(stream, *array, rotated, standalone);
+    ByteCursor bytes(section.data(), got);
+    CardDataDecoder decoder(bytes, *array, rotated, standalone);
     int status = decoder.ReadHeader();
     if (status == CStitches::kStatusOk)
         status = decoder.DecodeCodes();
+    stream.SetPos(start + bytes.Position());
     if (status != CStitches::kStatusOk)
         return {status, array->GetCount()};
     if (!decoder.Started() || !CStitches::ValidateStitchCount(array->GetCount()) || array->HasOverflowed())

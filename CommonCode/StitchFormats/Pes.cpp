@@ -121,9 +121,14 @@ void TurnHalfway(CStitch& record)
 }
 
 // Decoding starts with room for a large design; a block keeps only the records
-// it holds, so that a file of many small blocks costs what it decoded.
-void KeepRecords(CStitchBuildingArray const& from, CStitchBuildingArray& to)
+// it holds, so that a file of many small blocks costs what it decoded. A block
+// that fills at least half its room keeps the room, without a copy.
+void KeepRecords(CStitchBuildingArray& from, CStitchBuildingArray& to)
 {
+    if (from.GetCount() >= from.GetCapacity() / 2) {
+        to.TakeFrom(from);
+        return;
+    }
     to.SetSize(from.GetCount(), CStitchBuildingArray::kDefaultGrowth);
     for (int k = 0; k < from.GetCount(); ++k)
         to.Add(from[k]);
@@ -306,14 +311,7 @@ void PESLoad::Place(int index, CSimpleDesign& design) const
 {
     if (m_header.ReadsOnlyPecSection())
         return;   // placed as a PEC file is
-    if (m_blockCount == 1) {
-        // A single block is centred on its announced extent.
-        bool const industrial = m_header.IsIndustrialMachine();
-        int const sx = m_rotated && industrial ? 1 : -1;
-        int const sy = m_rotated && !industrial ? 1 : -1;
-        CStitchBuildingArray const& records = m_blocks[0].records;
-        CSimpleDesign::Offset(design, sx * (records.GetMaskX() / 2), sy * (records.GetMaskY() / 2));
-    } else if (m_hoopType == kHoopTypeTwoPositions) {
+    if (m_blockCount > 1 && m_hoopType == kHoopTypeTwoPositions) {   // a single block is built where it goes
         int const s = index == 0 ? -1 : 1;
         Block const& block = m_blocks[index];
         CSimpleDesign::Offset(design, (m_width * kHalfExtentPerMillimetre - block.offsetX) * s,
@@ -326,6 +324,18 @@ void PESLoad::BuildDesigns(Brodix::StitchFormats::ICharEncoding* encoding)
     std::wstring const notes = Notes(encoding);
     bool const turn = m_header.Requires180Rotate();
     CAbsStitch current;
+    if (m_blockCount == 1 && !m_header.ReadsOnlyPecSection()) {
+        // A single block is centred on its announced extent. It is built from
+        // where the centring puts its start, which saves a walk: no position
+        // of at most 5,000,000 steps of 128 units from a shift of at most
+        // 327,675 comes near the limits the steps are clamped to.
+        bool const industrial = m_header.IsIndustrialMachine();
+        int const sx = m_rotated && industrial ? 1 : -1;
+        int const sy = m_rotated && !industrial ? 1 : -1;
+        CStitchBuildingArray const& records = m_blocks[0].records;
+        current.position.x = sx * (records.GetMaskX() / 2);
+        current.position.y = sy * (records.GetMaskY() / 2);
+    }
     for (int i = 0; i < m_blockCount; ++i) {
         CSimpleDesign design;
         if (i > 0)

@@ -18,7 +18,6 @@ namespace SF = Brodix::StitchFormats;
 
 constexpr std::size_t kMagicSize = 8;
 constexpr std::size_t kVersionDigitsOffset = 4;
-constexpr unsigned long kSectionEndOffset = 8;   // the PEC section's offset ends the PES section
 constexpr unsigned long kTextFieldsStart = 16;
 constexpr int kTextFieldCount = 5;
 constexpr unsigned long kTransformSize = 24;

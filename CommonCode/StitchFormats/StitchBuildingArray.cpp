@@ -5,12 +5,19 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
+
+CStitchBuildingArray::RecordStorage CStitchBuildingArray::AllocateRecords(int capacity)
+{
+    // Records are plain bytes, so the storage holds them as it is written.
+    static_assert(std::is_trivially_copyable_v<CStitch> && std::is_trivially_destructible_v<CStitch>);
+    return RecordStorage(static_cast<CStitch*>(::operator new(static_cast<std::size_t>(capacity) * sizeof(CStitch))));
+}
 
 void CStitchBuildingArray::SetSize(int capacity, int growBy)
 {
     capacity = std::clamp(capacity, 0, kMaxRecords);
-    // Only records below the count are ever read, so the room is not filled.
-    m_records = std::make_unique_for_overwrite<CStitch[]>(static_cast<std::size_t>(capacity));
+    m_records = AllocateRecords(capacity);
     m_capacity = capacity;
     // A growth of zero would never make room.
     m_growthStep = growBy > 0 ? growBy : kDefaultGrowth;
@@ -25,7 +32,7 @@ void CStitchBuildingArray::Grow(long long needed)
 {
     long long const growth = std::max<long long>(m_growthStep, m_capacity / 2);
     int const capacity = static_cast<int>(std::min<long long>(std::max(needed, m_capacity + growth), kMaxRecords));
-    auto records = std::make_unique_for_overwrite<CStitch[]>(static_cast<std::size_t>(capacity));
+    RecordStorage records = AllocateRecords(capacity);
     std::copy(m_records.get(), m_records.get() + m_count, records.get());
     m_records = std::move(records);
     m_capacity = capacity;
@@ -60,16 +67,7 @@ bool CStitchBuildingArray::AddRun(CStitch const& stitch, long long count)
     return true;
 }
 
-bool CStitchBuildingArray::Add(CStitch const& stitch)
-{
-    if (m_count < m_capacity) {
-        m_records[m_count++] = stitch;
-        return true;
-    }
-    return AddRun(stitch, 1);
-}
-
-void CStitchBuildingArray::AddLongStitch(int x1, int y1, int x2, int y2, double maxStep, uint8_t lastFlags,
+void CStitchBuildingArray::AddAnyMove(int x1, int y1, int x2, int y2, double maxStep, uint8_t lastFlags,
                                          bool addIfNoMove)
 {
     if (x1 == x2 && y1 == y2) {
@@ -144,7 +142,7 @@ void CStitchBuildingArray::RemoveInitialJumpStitches()
         ++first;
     if (first == 0)
         return;
-    auto records = std::make_unique<CStitch[]>(static_cast<std::size_t>(m_capacity));
+    RecordStorage records = AllocateRecords(m_capacity);
     std::copy(m_records.get() + first, m_records.get() + m_count, records.get());
     m_records = std::move(records);
     m_count -= first;

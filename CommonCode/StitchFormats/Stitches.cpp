@@ -236,11 +236,6 @@ int CStitches::CheckFitHoop() const
     return outside ? 1 : 0;
 }
 
-bool CStitches::ValidateStitchCount(int count)
-{
-    return static_cast<unsigned>(count) <= static_cast<unsigned>(kMaxStitchCount);
-}
-
 bool CStitches::ValidateNumCols(int count)
 {
     return static_cast<unsigned>(count) <= static_cast<unsigned>(kMaxColourCount);

@@ -186,7 +186,10 @@ public:
     };
     Extent GetExtent() const { return m_extent; }
     int CheckFitHoop() const;
-    static bool ValidateStitchCount(int count);
+    static bool ValidateStitchCount(int count)
+    {
+        return static_cast<unsigned>(count) <= static_cast<unsigned>(kMaxStitchCount);
+    }
     static bool ValidateNumCols(int count);
     // True when "SColourStitch" occurs in the first 1,024 bytes; the position is kept.
     static constexpr std::size_t kCanFileScanLength = 1024;

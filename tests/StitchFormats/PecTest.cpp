@@ -84,6 +84,33 @@ TEST(CardData, DecodesStepsMovesAndCodes)
     }
 }
 
+TEST(CardData, LeavesTheStreamAfterTheLastByteDecoded)
+{
+    // A PES block's thumbnails are found from where the decoder stops.
+    struct Case {
+        char const* name;
+        Bytes codes;
+        std::size_t unread;   // bytes of the section not decoded
+    };
+    Case const cases[] = {
+        {"after the end code", {0x01, 0x01, 0xFF, 0x12, 0x34}, 2},
+        {"at the end of a cut long step", {0x01, 0x01, 0x81}, 0},
+        {"after a refused code", {0x01, 0x01, 0xC0, 0x01, 0x01}, 2},
+    };
+    Bytes const before = {0xAA, 0xAA, 0xAA};
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes image = before;
+        Bytes const section = PesTestImages::Section(c.codes);
+        image.insert(image.end(), section.begin(), section.end());
+        Stream stream(image);
+        stream.SetPos(before.size());
+        CStitchBuildingArray array;
+        (void)ReadCardData(stream, &array, false, nullptr, false);
+        EXPECT_EQ(stream.GetPos(), image.size() - c.unread);
+    }
+}
+
 TEST(CardData, LongRunOfTrimmedJumpsDecodesInLinearTime)
 {
     // Every jump asks for a trim; only the first adds one. Looking back over the
