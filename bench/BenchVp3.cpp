@@ -41,7 +41,8 @@ CSimpleDesign const& BenchDesign()
             if (i % (kRecords / kColours) == 0 && d.GetColourCount() < kColours) {
                 ColourData colour = ColourData::Default();
                 colour.colours[0] = 0x102030u * (d.GetColourCount() + 1);
-                d.AddColourStitch(colour, {x, y}, false);
+                // Where the needle is: the block starts there.
+                d.AddColourStitch(colour, {x % 20000, y % 20000}, false);
                 continue;
             }
             CAbsStitch record;
