@@ -62,7 +62,8 @@ private:
 template <typename Interface>
 class MemoryReadStream : public Interface {
 public:
-    MemoryReadStream(void const* data, unsigned long size) : m_data(static_cast<unsigned char const*>(data)), m_size(size)
+    MemoryReadStream(void const* data, unsigned long size)
+        : m_data(static_cast<unsigned char const*>(data)), m_size(data == nullptr ? 0 : size)
     {
     }
 

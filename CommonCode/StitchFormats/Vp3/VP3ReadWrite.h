@@ -55,10 +55,10 @@ public:
     class MemoryWriteStream : public Archivers::MemoryStreamRW<IArchiverStream> {};
 
     // The caller's bytes, read where they are: they must outlive the stream.
-    class MemoryReadStream : public CByteViewStream {
+    class MemoryReadStream : public Archivers::MemoryReadStream<IArchiverStream> {
     public:
         struct NotImplemented {};
-        MemoryReadStream(void const* data, unsigned long size) : CByteViewStream(data, size) {}
+        MemoryReadStream(void const* data, unsigned long size) : Archivers::MemoryReadStream<IArchiverStream>(data, size) {}
         unsigned long Write(void const*, unsigned long) override { throw NotImplemented(); }
     };
 
