@@ -243,8 +243,8 @@ std::vector<PecWriting::ColourBlockLines> SaveBrotherCardData(std::vector<uint8_
 // Near the record limit the bound is not enough: our reader decides.
 bool ReaderTakesAll(std::vector<uint8_t> const& image, std::size_t sectionStart, bool standalone)
 {
-    Brodix::Archivers::MemoryStreamRW<Brodix::IArchiverStream> stream(image.data() + sectionStart,
-                                                                        image.size() - sectionStart);
+    Brodix::Archivers::MemoryReadStream<Brodix::IArchiverStream> stream(image.data() + sectionStart,
+                                                                          image.size() - sectionStart);
     CStitchBuildingArray array;
     return ReadCardData(stream, &array, false, nullptr, standalone).first == CStitches::kStatusOk;
 }
@@ -305,8 +305,9 @@ int AppendPecBlock(std::vector<uint8_t>& image, PecBlock const& block)
     std::vector<ColourBlockLines> lines = SaveBrotherCardData(image, block, false, readerRecords);
     // Short steps are plain bytes, which could spell the text our readers take
     // for another product's data; in long steps every other byte is no text.
-    if (Brodix::Archivers::MemoryStreamRW<Brodix::IArchiverStream> scanned(image.data(), image.size());
-        CStitches::IsCanFileData(scanned)) {
+    // Readers look for it in the file's first bytes only.
+    if (CStitches::IsCanFileData(reinterpret_cast<char const*>(image.data()),
+                                 std::min(image.size(), CStitches::kCanFileScanLength))) {
         image.resize(sectionStart);
         lines = SaveBrotherCardData(image, block, true, readerRecords);
     }
