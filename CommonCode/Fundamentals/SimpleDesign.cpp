@@ -296,10 +296,6 @@ void CSimpleDesign::MergeDesigns(IDesign& target, std::vector<std::shared_ptr<ID
         target.SetDesignNotes(notes.Text());
 }
 
-} // namespace Brodix
-
-namespace Brodix {
-
 std::shared_ptr<IDesign> CSimpleDesign::MergeIntoNew(std::vector<std::shared_ptr<IDesign>> sources, bool mergeNotes,
                                                      bool joinSameColour)
 {
